@@ -1,0 +1,30 @@
+#include <string>
+#include <vector>
+
+#include "app/cli.h"
+#include "platform/console.h"
+
+namespace {
+
+int Run(std::vector<std::string> args) {
+    vemor::CliOutput output;
+    const int status = vemor::RunCli(args, output);
+    vemor::platform::WriteOut(output.out);
+    vemor::platform::WriteErr(output.err);
+    return status;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Arguments arrive as UTF-16, so folder names outside the code page survive.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(vemor::platform::Utf8FromWide(argv[i]));
+    return Run(std::move(args));
+}
+#else
+int main(int argc, char** argv) {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vemor {
+
+// One scan run over PatchPath, then the result list tidied: a trailing client entry without
+// a session entry goes, and an empty list gets the empty-result line.
+void RefreshSessionList();
+
+std::string EmptyResultLine(std::int32_t session_count);
+
+}  // namespace vemor

@@ -1,0 +1,165 @@
+// ScanSessions of modPatch72_01: the walk over the client-data tree.
+#include <array>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <string_view>
+#include <vector>
+
+#include "app/state.h"
+#include "modules/modPatch72_01.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace vemor {
+namespace {
+
+constexpr std::array<std::string_view, 3> kShortFormIds = {
+    "UVJYX0RfU1RBTkRBUkRfX0tGMQ==",
+    "UVJYX0RfU1RBTkRBUkRfX0tGMg==",
+    "UVJYX0RfU1RBTkRBUkRfX0tGMw==",
+};
+
+double ToNumber(const ProfileValue& value) {
+    if (!value) return 0;
+    if (const auto number = platform::TextToNumber(*value)) return *number;
+    throw Failure(failure_number::kTypeMismatch, "Typen unverträglich: \"" + *value + "\" ist keine Zahl");
+}
+
+// ObjektTyp is not used, but a file whose value is no 16-bit whole number is damaged.
+void RequireWholeNumber16(const ProfileValue& value) {
+    const double whole = std::floor(ToNumber(value));
+    if (!(whole >= std::numeric_limits<std::int16_t>::min() &&
+          whole <= std::numeric_limits<std::int16_t>::max()))
+        throw Failure(failure_number::kOverflow, "Überlauf: \"" + value.value_or("") +
+                                                     "\" liegt nicht zwischen -32768 und 32767");
+}
+
+bool IsShortForm(const ProfileValue& identification) {
+    for (const auto id : kShortFormIds)
+        if (identification.value_or("") == id) return true;
+    return false;
+}
+
+void CountSession() {
+    if (SessionCount == std::numeric_limits<std::int32_t>::max())
+        throw Failure(failure_number::kOverflow, "Überlauf: zu viele Sitzungen");
+    ++SessionCount;
+}
+
+std::string SessionEntry(const std::string& label, const std::string& state) {
+    return "  >> " + label + "    [" + state + "]";
+}
+
+void ClientStep(const std::string& file, const std::string& folder_name) {
+    ResultList& list = *lstPatchSitzung;
+    if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
+    RequireWholeNumber16(ReadIniValue(file, "UserData", "ObjektTyp", "0"));
+    const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
+    const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
+    list.Append(first_name + " " + name);
+}
+
+void SessionStep(const std::string& file, const std::string& folder_name) {
+    RequireWholeNumber16(ReadIniValue(file, "TreeData", "ObjektTyp", "0"));
+    const std::string label = ReadIniValue(file, "TreeData", "Bezeichnung", folder_name).value_or("");
+    const ProfileValue identification = ReadIniValue(file, "Optionen", "Identifikation", "");
+    const ProfileValue norm_data = ReadIniValue(file, "Optionen", "Normdaten", "");
+    CountSession();
+    if (ToNumber(norm_data) != 0 || !IsShortForm(identification)) return;
+
+    ResultList& list = *lstPatchSitzung;
+    if (ApplyPatch == 0) {
+        list.Append(SessionEntry(label, "Patch ausführen (" + norm_data.value_or("") + ")"));
+        return;
+    }
+    WriteIniValue(file, "Optionen", "Normdaten", "1");
+    // Only the value read back tells whether the write took effect.
+    const ProfileValue read_back = ReadIniValue(file, "Optionen", "Normdaten", "0");
+    if (ToNumber(read_back) == 1)
+        list.Append(SessionEntry(label, "Patch erfolgreich ausgeführt"));
+    else
+        list.Append(SessionEntry(label, "Patch NICHT ausgeführt (" + read_back.value_or("") + ")"));
+}
+
+// One run, depth first. The levels are kept on an explicit stack, each with its entries
+// read up front, so neither a deep tree nor many open enumerations can exhaust anything.
+class ScanRun {
+public:
+    explicit ScanRun(const std::string& pattern) : pattern_(pattern) {}
+
+    void Run(std::string& root) {
+        if (!EndsWithSeparator(root)) root += platform::kSeparator;
+        if (const auto id = platform::IdentifyFolder(root)) examined_.insert(*id);
+        OpenLevel(root);
+        while (!levels_.empty()) {
+            Level& level = levels_.back();
+            if (level.next == level.entries.size()) {
+                levels_.pop_back();
+                continue;
+            }
+            const platform::FolderEntry entry = level.entries[level.next++];
+            const std::string folder = level.folder;
+            Examine(folder, entry);
+        }
+    }
+
+private:
+    struct Level {
+        std::string folder;
+        std::vector<platform::FolderEntry> entries;
+        std::size_t next = 0;
+    };
+
+    static bool EndsWithSeparator(const std::string& folder) {
+        return !folder.empty() && folder.back() == platform::kSeparator;
+    }
+
+    void OpenLevel(std::string folder) {
+        if (!EndsWithSeparator(folder)) folder += platform::kSeparator;
+        auto entries = platform::ListFolder(folder, pattern_);
+        if (!entries || CancelScan != 0) return;
+        levels_.push_back({std::move(folder), std::move(*entries), 0});
+    }
+
+    // A failure ends the examination of this subfolder and everything below it; the
+    // level goes on with its next entry, so one damaged file hides nothing else.
+    void Examine(const std::string& folder, const platform::FolderEntry& entry) {
+        if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
+        const std::string sub = folder + entry.name;
+        try {
+            if (!FirstVisit(sub)) return;
+            const std::string separator(1, platform::kSeparator);
+            if (platform::FindPlainFile(sub + separator + "user.dat") == "user.dat")
+                ClientStep(sub + separator + "user.dat", entry.name);
+            const std::string session_file = sub + separator + "sitzung.dat";
+            if (platform::ToUpper(platform::FindPlainFile(session_file)) == "SITZUNG.DAT")
+                SessionStep(session_file, entry.name);
+            OpenLevel(sub);
+        } catch (...) {
+            ShowError(CaughtFailure(), kSilent);
+        }
+    }
+
+    // Links can lead back into the tree; each physical folder is examined once per run.
+    bool FirstVisit(const std::string& folder) {
+        const auto id = platform::IdentifyFolder(folder);
+        return !id || examined_.insert(*id).second;
+    }
+
+    const std::string& pattern_;
+    std::vector<Level> levels_;
+    std::set<platform::FolderId> examined_;
+};
+
+}  // namespace
+
+void ScanSessions(std::string& folder, const std::string& pattern) {
+    try {
+        ScanRun(pattern).Run(folder);
+    } catch (...) {
+        ShowError(CaughtFailure(), kSilent);
+    }
+}
+
+}  // namespace vemor

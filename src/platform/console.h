@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vemor::platform {
+
+// UTF-8 text to standard output and standard error, shown correctly in a Windows console.
+void WriteOut(std::string_view text);
+void WriteErr(std::string_view text);
+
+// The line end a text file of this platform uses.
+std::string_view LineEnd();
+
+// A modal box with an OK button and no icon; on POSIX the text goes to standard error.
+void ShowMessage(const std::string& text, const std::string& caption);
+
+#ifdef _WIN32
+std::string Utf8FromWide(const wchar_t* text);
+#endif
+
+}  // namespace vemor::platform

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vemor::platform {
+
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+struct FolderEntry {
+    std::string name;   // UTF-8
+    bool is_folder;
+};
+
+// Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
+// and hidden entries included, ordered by upper-cased name as NTFS delivers them.
+// Nothing when the folder cannot be enumerated.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
+                                                   const std::string& pattern);
+
+// The name under which a plain file (no folder, no hidden or system file) is stored at path,
+// letter case ignored; the empty text when there is none. Throws Failure when the path
+// itself cannot be looked up.
+std::string FindPlainFile(const std::string& path);
+
+// Identifies a physical folder, so that links leading back into a tree are noticed.
+struct FolderId {
+    std::uint64_t volume;
+    std::uint64_t index;
+    auto operator<=>(const FolderId&) const = default;
+};
+std::optional<FolderId> IdentifyFolder(const std::string& path);
+
+// An absolute form of path, for folders given relative to the current folder.
+std::string AbsolutePath(const std::string& path);
+
+// Orders entries as NTFS delivers them, so that every target lists a tree alike.
+void SortLikeNtfs(std::vector<FolderEntry>& entries);
+
+}  // namespace vemor::platform

@@ -1,0 +1,22 @@
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace vemor::platform {
+
+void WriteOut(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void WriteErr(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string_view LineEnd() { return "\n"; }
+
+void ShowMessage(const std::string& text, const std::string& caption) {
+    WriteErr(caption + ": " + text + "\n");
+}
+
+}  // namespace vemor::platform

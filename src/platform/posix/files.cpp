@@ -1,0 +1,91 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "app/failure.h"
+#include "platform/files.h"
+#include "platform/posix/names.h"
+#include "platform/text.h"
+
+namespace vemor::platform {
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+// Windows wildcards as FindFirstFile reads them: "*" and "*.*" match every name, "?" one
+// character, letter case ignored.
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+    if (pattern == "*" || pattern == "*.*") return true;
+    if (pattern.empty()) return false;
+    if (pattern.front() == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip)
+            if (MatchesPattern(name.substr(skip), pattern.substr(1))) return true;
+        return false;
+    }
+    if (name.empty()) return false;
+    if (pattern.front() != '?' && ToUpper(name.substr(0, 1)) != ToUpper(pattern.substr(0, 1)))
+        return false;
+    return MatchesPattern(name.substr(1), pattern.substr(1));
+}
+
+bool IsFolder(const std::string& folder, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+    // A link to a folder enumerates as a folder, as a junction does on Windows.
+    struct stat info {};
+    return stat((folder + entry.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
+                                                   const std::string& pattern) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) return std::nullopt;
+    std::vector<FolderEntry> entries;
+    errno = 0;
+    while (const dirent* entry = readdir(dir.get())) {
+        if (MatchesPattern(entry->d_name, pattern))
+            entries.push_back({entry->d_name, IsFolder(folder, *entry)});
+    }
+    if (errno != 0) return std::nullopt;
+    SortLikeNtfs(entries);
+    return entries;
+}
+
+std::string FindPlainFile(const std::string& path) {
+    if (path.find('\0') != std::string::npos)
+        throw Failure(failure_number::kBadFileName, "Ungültiger Dateiname: " + path);
+    const std::string stored = posix::StoredName(path);
+    if (stored.empty()) return {};
+    const std::size_t cut = path.rfind('/');
+    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    struct stat info {};
+    if (stat((folder + stored).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    return stored;
+}
+
+std::optional<FolderId> IdentifyFolder(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return FolderId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    std::string cwd(4096, '\0');
+    while (getcwd(cwd.data(), cwd.size()) == nullptr) {
+        if (errno != ERANGE) return path;
+        cwd.resize(cwd.size() * 2);
+    }
+    cwd.resize(cwd.find('\0'));
+    if (cwd.back() != '/') cwd += '/';
+    return cwd + path;
+}
+
+}  // namespace vemor::platform

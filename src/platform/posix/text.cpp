@@ -1,0 +1,69 @@
+#include <charconv>
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+#include "platform/text.h"
+#include "platform/utf8.h"
+
+namespace vemor::platform {
+namespace {
+
+// The C.UTF-8 locale carries the full Unicode case table whatever the user's locale is.
+locale_t UnicodeLocale() {
+    static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+char32_t UpperOf(char32_t cp) {
+    if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
+    if (const locale_t locale = UnicodeLocale())
+        return static_cast<char32_t>(towupper_l(static_cast<wint_t>(cp), locale));
+    // Without the locale at least Latin-1, which covers the suite's own code page letters.
+    if ((cp >= 0xE0 && cp <= 0xFE && cp != 0xF7)) return cp - 32;
+    if (cp == 0xFF) return 0x178;
+    return cp;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string ToUpper(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        const char32_t cp = utf8::Next(text, pos);
+        if (cp == utf8::kInvalid) out += text[start];
+        else utf8::Append(out, UpperOf(cp));
+    }
+    return out;
+}
+
+std::optional<double> TextToNumber(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // from_chars alone would also take "inf", "nan" and exponents; the format is digits with
+    // an optional decimal part and at least one digit.
+    std::size_t digits = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') ++digits;
+        else if (c == '.' && !point) point = true;
+        else return std::nullopt;
+    }
+    if (digits == 0) return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+}  // namespace vemor::platform

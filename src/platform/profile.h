@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Profile (INI) files with the contract of the Windows profile functions.
+namespace vemor::platform {
+
+struct ProfileText {
+    std::string text;    // UTF-8
+    std::size_t count;   // characters placed into a buffer of the given size, NUL not counted
+};
+
+// The value of key in section, or the default (trailing blanks cut) when the file, the
+// section or the key is missing. A value that does not fit gives its first size - 1
+// characters and the count size - 1.
+ProfileText ReadProfileText(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& fallback,
+                             std::size_t size);
+
+// Sets key in section to value, adding section and key where they are missing; every other
+// line of the file stays as it was. Returns false when the file could not be written, which
+// callers treat as no failure.
+bool WriteProfileText(const std::string& file, const std::string& section,
+                        const std::string& key, const std::string& value);
+
+}  // namespace vemor::platform

@@ -1,0 +1,36 @@
+#include <windows.h>
+
+#include "platform/console.h"
+#include "platform/win32/wide.h"
+
+namespace vemor::platform {
+namespace {
+
+// A console shows UTF-16 through WriteConsoleW; a pipe or a file gets the UTF-8 bytes.
+void Write(DWORD which, std::string_view text) {
+    const HANDLE handle = GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        const std::wstring wide = win32::Wide(text);
+        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+}
+
+}  // namespace
+
+void WriteOut(std::string_view text) { Write(STD_OUTPUT_HANDLE, text); }
+void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
+
+std::string_view LineEnd() { return "\r\n"; }
+
+void ShowMessage(const std::string& text, const std::string& caption) {
+    MessageBoxW(nullptr, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), MB_OK);
+}
+
+std::string Utf8FromWide(const wchar_t* text) { return win32::Narrow(text ? text : L""); }
+
+}  // namespace vemor::platform
