@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test: natively, then the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+
+passed=0
+failed=0
+# run_ctest LOG ARGS...: runs ctest and adds its counts to the totals.
+run_ctest() {
+    local log=$1 status=0
+    shift
+    unprivileged ctest "$@" 2>&1 | tee "$log" | grep -E '^[0-9]+% tests passed|\*\*\*|Failed|Not Run' || true
+    status=${PIPESTATUS[0]}
+    local line
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -n "$line" ]; then
+        local total fails
+        fails=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+)/\1/' <<<"$line")
+        total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+)/\2/' <<<"$line")
+        passed=$((passed + total - fails))
+        failed=$((failed + fails))
+    else
+        failed=$((failed + 1))
+    fi
+    return "$status"
+}
+
+echo "== Native build"
+cmake --preset linux -DVEMOR_WERROR=ON >/dev/null
+cmake --build --preset linux
+run_ctest build/linux/ctest.log --preset linux -j2 || true
+
+echo "== Windows build"
+cmake --preset windows -DVEMOR_WERROR=ON -DVEMOR_NATIVE_CLI="$PWD/build/linux/src/vemor-patch" >/dev/null
+cmake --build --preset windows
+use_wine_prefix "$PWD/build/windows/wineprefix"
+# One wineserver for the whole run: without it every test program starts its own.
+unprivileged wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+# Wine's background services start with the first program and would keep ctest's output
+# pipes open; start them here, detached from any pipe.
+unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1
+run_ctest build/windows/ctest.log --preset windows -j2 || true
+
+echo
+echo "Logs: build/linux/ctest.log, build/windows/ctest.log"
+echo "total: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The Windows program under Wine and the native program must print the same lines, with the
+# same exit status, for the same trees: the demo tree and a tree whose links loop (Wine
+# cannot create links itself, but follows the ones made here).
+set -euo pipefail
+native=$1
+windows=$2
+demo=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+run_native() { "$native" "$1" "$2" && echo "status 0" || echo "status $?"; }
+run_windows() {
+    local folder
+    folder=$(winepath -w "$2")
+    { wine "$windows" "$1" "$folder" && echo "status 0" || echo "status $?"; } | tr -d '\r'
+}
+
+# compare MODE FOLDER_FOR_NATIVE FOLDER_FOR_WINDOWS: both folders hold the same tree.
+compare() {
+    local native_out windows_out
+    native_out=$(run_native "$1" "$2")
+    windows_out=$(run_windows "$1" "$3")
+    if [ "$native_out" = "$windows_out" ]; then
+        echo "same: $1 $(basename "$2")"
+    else
+        echo "DIFFERENT: $1 $2"
+        diff <(echo "$native_out") <(echo "$windows_out") || true
+        failures=$((failures + 1))
+    fi
+}
+
+mkdir -p "$work/loop/A/S"
+printf '[UserData]\r\nVorname=A\r\nName=B\r\n' > "$work/loop/A/user.dat"
+printf '[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' > "$work/loop/A/S/sitzung.dat"
+ln -s ../.. "$work/loop/A/S/zur Wurzel"
+ln -s A "$work/loop/Z Kopie von A"
+expected=$(printf 'A B\n  >> S    [Patch ausführen (0)]\nstatus 0')
+if [ "$(run_native preview "$work/loop")" != "$expected" ]; then
+    echo "DIFFERENT: the native program does not list the looping tree once"
+    failures=$((failures + 1))
+fi
+compare preview "$work/loop" "$work/loop"
+
+for mode in preview apply; do
+    cp -r "$demo" "$work/native-$mode"
+    cp -r "$demo" "$work/windows-$mode"
+    compare "$mode" "$work/native-$mode" "$work/windows-$mode"
+done
+compare preview "$work/native-apply" "$work/windows-apply"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures comparison(s) differ"
+    exit 1
+fi

@@ -1,0 +1,97 @@
+// The POSIX writer edits the one line in place, as Windows does, and replaces the file
+// atomically: these are its own promises beyond the shared profile table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/profile.h"
+#include "support/temp_tree.h"
+
+namespace vemor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempTree;
+
+struct InPlaceCase {
+    const char* name;
+    std::string before;
+    std::string after;
+};
+
+void PrintTo(const InPlaceCase& c, std::ostream* os) { *os << c.name; }
+
+const InPlaceCase kInPlaceCases[] = {
+    {"lf_and_blank_lines_stay", "[TreeData]\nA = 1\n\n[Optionen]\n  Normdaten = 0 \nB=2\n\n",
+     "[TreeData]\nA = 1\n\n[Optionen]\nNormdaten=1\nB=2\n\n"},
+    {"mixed_line_ends_stay", "[Optionen]\r\nX=1\nNormdaten=0\rY=2\r\n", "[Optionen]\r\nX=1\nNormdaten=1\rY=2\r\n"},
+    {"no_final_line_end", "[Optionen]\r\nNormdaten=0", "[Optionen]\r\nNormdaten=1"},
+    {"comments_stay", "; Kopf\r\n[Optionen]\r\n;Normdaten=5\r\nNormdaten=0 ; alt\r\n",
+     "; Kopf\r\n[Optionen]\r\n;Normdaten=5\r\nNormdaten=1\r\n"},
+    {"added_after_last_key_not_after_blank_lines", "[Optionen]\nA=1\n\n[B]\nC=2\n",
+     "[Optionen]\nA=1\nNormdaten=1\n\n[B]\nC=2\n"},
+    {"added_to_last_line_without_line_end", "[Optionen]\nA=1", "[Optionen]\nA=1\nNormdaten=1"},
+    {"added_section_after_unterminated_line", "[A]\r\nB=1", "[A]\r\nB=1\r\n[Optionen]\r\nNormdaten=1\r\n"},
+    {"new_file_content", "", "[Optionen]\r\nNormdaten=1\r\n"},
+    {"utf8_bom_kept", "\xEF\xBB\xBF[Optionen]\nNormdaten=0\n", "\xEF\xBB\xBF[Optionen]\nNormdaten=1\n"},
+    {"key_without_value_gets_one", "[Optionen]\nNormdaten\n", "[Optionen]\nNormdaten=1\n"},
+};
+
+class PosixWrite : public ::testing::TestWithParam<InPlaceCase> {};
+
+TEST_P(PosixWrite, EditsOnlyTheOneLine) {
+    TempTree tree;
+    tree.File("s/sitzung.dat", GetParam().before);
+    EXPECT_TRUE(platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    EXPECT_EQ(tree.Read("s/sitzung.dat"), GetParam().after);
+    EXPECT_EQ(std::distance(fs::directory_iterator(tree.Fs("s")), fs::directory_iterator()), 1)
+        << "a temporary file was left behind";
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PosixWrite, ::testing::ValuesIn(kInPlaceCases),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(PosixWriteFile, KeepsPermissionsAndStoredNameAndLinks) {
+    TempTree tree;
+    tree.File("real/SITZUNG.DAT", "[Optionen]\nNormdaten=0\n");
+    fs::permissions(tree.Fs("real/SITZUNG.DAT"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_directory(tree.Fs("link"));
+    fs::create_symlink(tree.Fs("real/SITZUNG.DAT"), tree.Fs("link/sitzung.dat"));
+
+    EXPECT_TRUE(platform::WriteProfileText(tree.Path("link/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    EXPECT_TRUE(fs::is_symlink(tree.Fs("link/sitzung.dat")));
+    EXPECT_EQ(tree.Read("real/SITZUNG.DAT"), "[Optionen]\nNormdaten=1\n");
+    EXPECT_EQ(fs::status(tree.Fs("real/SITZUNG.DAT")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    EXPECT_TRUE(platform::WriteProfileText(tree.Path("real/sitzung.dat"), "Optionen", "Normdaten", "2"));
+    EXPECT_EQ(tree.Read("real/SITZUNG.DAT"), "[Optionen]\nNormdaten=2\n");
+    EXPECT_FALSE(tree.Exists("real/sitzung.dat") && !fs::equivalent(tree.Fs("real/sitzung.dat"), tree.Fs("real/SITZUNG.DAT")));
+}
+
+TEST(PosixWriteFile, NeverWritesWhatItMustNot) {
+    TempTree tree;
+    const std::string original = "[Optionen]\nNormdaten=0\n";
+    tree.File("ro/sitzung.dat", original);
+    test::MakeReadOnly(tree.Fs("ro/sitzung.dat"));
+    tree.File("unreadable/sitzung.dat", original);
+    fs::permissions(tree.Fs("unreadable/sitzung.dat"), fs::perms::owner_write);
+    tree.Folder("folder/sitzung.dat");
+
+    EXPECT_FALSE(platform::WriteProfileText(tree.Path("ro/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    EXPECT_EQ(tree.Read("ro/sitzung.dat"), original);
+    EXPECT_FALSE(platform::WriteProfileText(tree.Path("folder/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    EXPECT_TRUE(fs::is_directory(tree.Fs("folder/sitzung.dat")));
+    EXPECT_FALSE(platform::WriteProfileText(tree.Path("fehlt/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    // Root may read every file, so this one is refused only for an ordinary user.
+    const bool readable = tree.Read("unreadable/sitzung.dat") == original;
+    const bool written = platform::WriteProfileText(tree.Path("unreadable/sitzung.dat"), "Optionen", "Normdaten", "1");
+    fs::permissions(tree.Fs("unreadable/sitzung.dat"), fs::perms::owner_read, fs::perm_options::add);
+    EXPECT_EQ(written, readable);
+    EXPECT_EQ(tree.Read("unreadable/sitzung.dat"), readable ? "[Optionen]\nNormdaten=1\n" : original);
+    for (const char* folder : {"ro", "unreadable", "folder"})
+        EXPECT_EQ(std::distance(fs::directory_iterator(tree.Fs(folder)), fs::directory_iterator()), 1) << folder;
+}
+
+}  // namespace
+}  // namespace vemor

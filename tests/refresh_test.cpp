@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "modules/modSpezial.h"
+#include "support/capture.h"
+#include "support/temp_tree.h"
+
+namespace vemor {
+namespace {
+
+using test::ClientFile;
+using test::kShortForm1;
+using test::SessionFile;
+using test::TempTree;
+
+TEST(RefreshSessionList, QuotesTheSessionCountWhenNothingIsPatchable) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    for (int i = 0; i < 12; ++i)
+        tree.File("A/S" + std::to_string(i) + "/sitzung.dat", SessionFile("S", kShortForm1, "1"));
+    test::ScanFixture fixture;
+    PatchPath = tree.Root();
+    RefreshSessionList();
+    EXPECT_EQ(fixture.list.lines(),
+              std::vector<std::string>{"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 12) "});
+}
+
+// A list box that refuses to give up its lines, as a broken window would.
+class StuckList final : public ResultList {
+public:
+    std::size_t Count() const override { return lines.size(); }
+    std::string Line(std::size_t index) const override { return lines.at(index); }
+    void Remove(std::size_t) override { throw Failure(5, "Liste gesperrt"); }
+    void Clear() override { throw Failure(5, "Liste gesperrt"); }
+    void Append(const std::string& line) override { lines.push_back(line); }
+    std::vector<std::string> lines;
+};
+
+TEST(RefreshSessionList, ShowsAFailingListOperationAndLeavesTheList) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    test::ScanFixture fixture;
+    StuckList stuck;
+    lstPatchSitzung = &stuck;
+    PatchPath = tree.Root();
+    RefreshSessionList();
+    EXPECT_EQ(stuck.lines, std::vector<std::string>{"A B"});
+    EXPECT_EQ(fixture.boxes, std::vector<std::string>{"frmpatch_72_01|Liste gesperrt (5) Vemor_Patch_72_01"});
+}
+
+}  // namespace
+}  // namespace vemor

@@ -1,0 +1,318 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/state.h"
+#include "modules/modSpezial.h"
+#include "platform/files.h"
+#include "support/capture.h"
+#include "support/temp_tree.h"
+
+namespace vemor {
+namespace {
+
+using test::ClientFile;
+using test::Crlf;
+using test::kShortForm1;
+using test::kShortForm2;
+using test::kShortForm3;
+using test::SessionFile;
+using test::TempTree;
+using Lines = std::vector<std::string>;
+
+std::string Pending(const std::string& label, const std::string& norm = "0") {
+    return "  >> " + label + "    [Patch ausf\xC3\xBChren (" + norm + ")]";
+}
+std::string Patched(const std::string& label) {
+    return "  >> " + label + "    [Patch erfolgreich ausgef\xC3\xBChrt]";
+}
+std::string NotPatched(const std::string& label, const std::string& norm) {
+    return "  >> " + label + "    [Patch NICHT ausgef\xC3\xBChrt (" + norm + ")]";
+}
+std::string Empty(int count) {
+    return "Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von " + std::to_string(count) + ") ";
+}
+
+struct Result {
+    Lines lines;
+    std::int32_t sessions;
+};
+
+Result RunScan(const TempTree& tree, bool apply) {
+    test::ScanFixture fixture;
+    PatchPath = tree.Root();
+    ApplyPatch = apply ? -1 : 0;
+    RefreshSessionList();
+    EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
+    return {fixture.list.lines(), SessionCount};
+}
+
+struct ScanCase {
+    const char* name;
+    std::function<void(const TempTree&)> build;
+    Lines preview;
+    std::int32_t sessions;
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
+
+const ScanCase kScanCases[] = {
+    {"empty_tree", [](const TempTree&) {}, {Empty(0)}, 0},
+    {"client_with_pending_session",
+     [](const TempTree& t) {
+         t.File("Anna/user.dat", ClientFile("Anna", "Beispiel"));
+         t.File("Anna/S1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+     },
+     {"Anna Beispiel", Pending("Test 1")}, 1},
+    {"all_three_short_forms",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+         t.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm2, "0"));
+         t.File("A/3/sitzung.dat", SessionFile("Drei", kShortForm3, " 0 "));
+     },
+     {"A B", Pending("Eins"), Pending("Zwei"), Pending("Drei", "0")}, 3},
+    {"user_dat_without_section_uses_folder_name",
+     [](const TempTree& t) {
+         t.File("Anna/user.dat", Crlf("[Sonst]\nX=1\n"));
+         t.File("Anna/S1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+     },
+     {"Anna ", Pending("Test 1")}, 1},
+    {"upper_case_user_dat_is_no_client",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "Eins"));
+         t.File("A/S/sitzung.dat", SessionFile("S", kShortForm1, "0"));
+         t.File("B/USER.DAT", ClientFile("B", "Zwei"));
+         t.File("B/S/sitzung.dat", SessionFile("T", kShortForm1, "0"));
+     },
+     {"A Eins", Pending("S"), Pending("T")}, 2},
+    {"session_file_in_any_letter_case",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/1/Sitzung.DAT", SessionFile("Eins", kShortForm1, "0"));
+         t.File("A/2/SITZUNG.DAT", SessionFile("Zwei", kShortForm1, "0"));
+     },
+     {"A B", Pending("Eins"), Pending("Zwei")}, 2},
+    {"folder_both_client_and_session",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/sitzung.dat", SessionFile("Eigene", kShortForm1, "0"));
+         t.File("A/S/sitzung.dat", SessionFile("Unter", kShortForm1, "0"));
+     },
+     {"A B", Pending("Eigene"), Pending("Unter")}, 2},
+    {"patched_or_other_procedure_counted_not_listed",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "1"));
+         t.File("A/2/sitzung.dat", SessionFile("Zwei", "uvjyx0rfu1rbtkrbukrfx0tgmq==", "0"));
+         t.File("A/3/sitzung.dat", SessionFile("Drei", "UVJYX0RfU1RBTkRBUkQ=", "0"));
+     },
+     {Empty(3)}, 3},
+    {"damaged_session_hides_nothing_after_it",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/1/sitzung.dat", Crlf("[TreeData]\nBezeichnung=Ohne\n[Optionen]\nIdentifikation=" +
+                                         std::string(kShortForm1) + "\n"));
+         t.File("A/1/tiefer/sitzung.dat", SessionFile("Darunter", kShortForm1, "0"));
+         t.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "abc"));
+         t.File("A/3/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+         t.File("C/user.dat", ClientFile("C", "D"));
+         t.File("C/1/sitzung.dat", SessionFile("Vier", kShortForm1, "0"));
+     },
+     {"A B", Pending("Drei"), "C D", Pending("Vier")}, 4},
+    {"session_objekttyp_out_of_range_not_counted",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/1/sitzung.dat", Crlf("[TreeData]\nObjektTyp=40000\n[Optionen]\nIdentifikation=" +
+                                         std::string(kShortForm1) + "\nNormdaten=0\n"));
+         t.File("A/2/sitzung.dat", Crlf("[TreeData]\nObjektTyp=-32768.5\n[Optionen]\nNormdaten=0\n"));
+         t.File("A/3/sitzung.dat", Crlf("[TreeData]\nObjektTyp=32767.9\n[Optionen]\nIdentifikation=" +
+                                         std::string(kShortForm1) + "\nNormdaten=0\n"));
+     },
+     {"A B", Pending("3")}, 1},
+    {"damaged_client_removes_previous_trailing_entry",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "Leer"));
+         t.File("B/user.dat", Crlf("[UserData]\nObjektTyp=abc\nVorname=B\n"));
+         t.File("B/S/sitzung.dat", SessionFile("Unter B", kShortForm1, "0"));
+         t.File("C/user.dat", ClientFile("C", "D"));
+     },
+     {Empty(0)}, 0},
+    {"clients_without_sessions_are_removed",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "Eins"));
+         t.File("B/user.dat", ClientFile("B", "Zwei"));
+         t.File("B/S/sitzung.dat", SessionFile("S", kShortForm1, "1"));
+         t.File("C/user.dat", ClientFile("C", "Drei"));
+         t.File("C/S/sitzung.dat", SessionFile("T", kShortForm1, "0"));
+         t.File("D/user.dat", ClientFile("D", "Vier"));
+     },
+     {"C Drei", Pending("T")}, 2},
+    {"client_entry_with_marker_is_kept",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile(">>", "Pfeil"));
+         t.File("B/user.dat", ClientFile("B", "Zwei"));
+     },
+     {">> Pfeil"}, 0},
+    {"defaults_from_folder_names",
+     [](const TempTree& t) {
+         t.File("Anna/user.dat", Crlf("[UserData]\nName=Beispiel\n"));
+         t.File("Anna/Erste Sitzung/sitzung.dat",
+                Crlf("[Optionen]\nIdentifikation=" + std::string(kShortForm2) + "\nNormdaten=0\n"));
+     },
+     {"Anna Beispiel", Pending("Erste Sitzung")}, 1},
+    {"names_outside_the_code_page",
+     [](const TempTree& t) {
+         t.File("\xC5\x9E\xC3\xBCkr\xC3\xBC Y\xC4\xB1lmaz/user.dat", Crlf("[UserData]\nName=Y\n"));
+         t.File("\xC5\x9E\xC3\xBCkr\xC3\xBC Y\xC4\xB1lmaz/\xC5\x81\xC3\xB3" "d\xC5\xBA/sitzung.dat",
+                Crlf("[Optionen]\nIdentifikation=" + std::string(kShortForm1) + "\nNormdaten=0\n"));
+         t.File("J\xC3\xBCrgen/user.dat", ClientFile("J\xFCrgen", "M\xFCller"));
+         t.File("J\xC3\xBCrgen/S/sitzung.dat", SessionFile("M\xE4rz", kShortForm1, "0"));
+     },
+     {"J\xC3\xBCrgen M\xC3\xBCller", Pending("M\xC3\xA4rz"), "\xC5\x9E\xC3\xBCkr\xC3\xBC Y\xC4\xB1lmaz Y",
+      Pending("\xC5\x81\xC3\xB3" "d\xC5\xBA")}, 2},
+    {"folder_named_like_the_session_file",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/S/sitzung.dat/sitzung.dat", SessionFile("Innen", kShortForm1, "0"));
+     },
+     {"A B", Pending("Innen")}, 1},
+    {"label_of_40000_characters_is_cut",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.File("A/S/sitzung.dat", SessionFile(std::string(40000, 'L'), kShortForm1, "0"));
+     },
+     {"A B", Pending(std::string(31999, 'L'))}, 1},
+};
+
+class Scan : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(Scan, ListsWhatThePreviewFinds) {
+    TempTree tree;
+    GetParam().build(tree);
+    const Result result = RunScan(tree, false);
+    EXPECT_EQ(result.lines, GetParam().preview);
+    EXPECT_EQ(result.sessions, GetParam().sessions);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, Scan, ::testing::ValuesIn(kScanCases),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST(ScanApply, PatchesEachPendingSessionOnceAndChangesOnlyThatLine) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    tree.File("A/2/SITZUNG.DAT", SessionFile("Zwei", kShortForm3, "1"));
+    tree.File("A/3/sitzung.dat", SessionFile("Drei", kShortForm2, "0.0"));
+
+    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("Eins"), Patched("Drei")}));
+    EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Eins", kShortForm1, "1"));
+    EXPECT_EQ(tree.Read("A/2/SITZUNG.DAT"), SessionFile("Zwei", kShortForm3, "1"));
+    EXPECT_EQ(tree.Read("A/3/sitzung.dat"), SessionFile("Drei", kShortForm2, "1"));
+    EXPECT_EQ(tree.Read("A/user.dat"), ClientFile("A", "B"));
+
+    const Result again = RunScan(tree, true);
+    EXPECT_EQ(again.lines, Lines{Empty(3)});
+}
+
+TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+    tree.File("A/2/sitzung.dat", SessionFile("Test 2", kShortForm1, "0"));
+    test::MakeReadOnly(tree.Fs("A/1/sitzung.dat"));
+    ASSERT_TRUE(test::ReadOnlyBinds()) << "run the Windows tests as an unprivileged user";
+
+    const Result result = RunScan(tree, true);
+    EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0"), Patched("Test 2")}));
+    EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Test 1", kShortForm1, "0"));
+}
+
+TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
+    TempTree tree;
+    const auto utf16 = [](std::u16string_view text) {
+        std::string out = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            out += static_cast<char>(unit & 0xFF);
+            out += static_cast<char>(unit >> 8);
+        }
+        return out;
+    };
+    const std::u16string head = u"[TreeData]\r\nBezeichnung=\u0141\u00F3d\u017A\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=";
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/S/sitzung.dat", utf16(head + u"0\r\n"));
+    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
+    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
+    EXPECT_EQ(tree.Read("A/S/sitzung.dat"), utf16(head + u"1\r\n"));
+}
+
+TEST(ScanSessions, RootGetsItsTrailingSeparator) {
+    TempTree tree;
+    test::ScanFixture fixture;
+    std::string root = tree.Path("fehlt");
+    ScanSessions(root, "*.*");
+    EXPECT_EQ(root, tree.Path("fehlt") + platform::kSeparator);
+    EXPECT_TRUE(fixture.list.lines().empty());
+}
+
+TEST(ScanSessions, CancelledRunExaminesNothing) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/S/sitzung.dat", SessionFile("S", kShortForm1, "0"));
+    test::ScanFixture fixture;
+    CancelScan = -1;
+    std::string root = tree.Root();
+    ScanSessions(root, "*.*");
+    CancelScan = 0;
+    EXPECT_TRUE(fixture.list.lines().empty());
+    EXPECT_EQ(SessionCount, 0);
+}
+
+#ifndef _WIN32
+// Windows takes read access away through ACLs, which Wine does not enforce.
+TEST(ScanSessions, UnreadableFolderEndsOnlyItself) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    tree.File("A/1/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "0"));
+    tree.File("A/3/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    std::filesystem::permissions(tree.Fs("A/1"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::remove);
+    std::error_code denied;
+    ASSERT_FALSE(std::filesystem::is_directory(tree.Fs("A/1/2"), denied))
+        << "this user may read every folder; run the tests as an unprivileged user";
+    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Drei")}));
+}
+#endif
+
+#ifndef _WIN32
+// Links that lead back up or sideways: every physical folder is examined once. Wine cannot
+// create links, so the Windows build meets them in the command-line cross-check instead.
+TEST(ScanSessions, FollowsNoLinkIntoAFolderAlreadyExamined) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/S/sitzung.dat", SessionFile("S", kShortForm1, "0"));
+    std::error_code error;
+    std::filesystem::create_directory_symlink(tree.Fs(""), tree.Fs("A/S/zur Wurzel"), error);
+    ASSERT_FALSE(error) << error.message();
+    std::filesystem::create_directory_symlink(tree.Fs("A"), tree.Fs("Z Kopie von A"), error);
+    ASSERT_FALSE(error) << error.message();
+    const Result result = RunScan(tree, false);
+    EXPECT_EQ(result.lines, (Lines{"A B", Pending("S")}));
+    EXPECT_EQ(result.sessions, 1);
+}
+
+// Windows paths stop at 260 characters; natively a much deeper tree is possible.
+TEST(ScanSessions, DeepTreeNeedsNoDeepStack) {
+    TempTree tree;
+    std::string path = "A";
+    for (int depth = 0; depth < 1000; ++depth) path += "/d";
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File(path + "/sitzung.dat", SessionFile("Tief", kShortForm1, "0"));
+    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Tief")}));
+}
+#endif
+
+}  // namespace
+}  // namespace vemor

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "modules/modPatch72_01.h"
+
+namespace vemor::test {
+
+// Routes ShowError's boxes into a list and gives the scan a fresh result list and state.
+class ScanFixture {
+public:
+    ScanFixture() {
+        lstPatchSitzung = &list;
+        SessionCount = 0;
+        ApplyPatch = 0;
+        CancelScan = 0;
+        PatchPath.clear();
+        SetErrorPresenter([this](const std::string& text, const std::string& caption) {
+            boxes.push_back(caption + "|" + text);
+        });
+    }
+    ~ScanFixture() {
+        SetErrorPresenter(nullptr);
+        lstPatchSitzung = nullptr;
+    }
+    ScanFixture(const ScanFixture&) = delete;
+    ScanFixture& operator=(const ScanFixture&) = delete;
+
+    LineList list;
+    std::vector<std::string> boxes;
+};
+
+}  // namespace vemor::test

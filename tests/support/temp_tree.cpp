@@ -1,0 +1,107 @@
+#include "support/temp_tree.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace vemor::test {
+namespace {
+
+fs::path FromUtf8(std::string_view text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string ToUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+TempTree::TempTree() {
+    static std::atomic<int> serial{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    root_ = fs::temp_directory_path() /
+            ("vemor-test-" + std::to_string(stamp) + "-" + std::to_string(serial++));
+    fs::create_directories(root_);
+}
+
+TempTree::~TempTree() {
+    std::error_code error;
+    // Tests take permissions away; give them back so that everything can be removed.
+    for (auto it = fs::recursive_directory_iterator(root_, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
+    }
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
+    fs::remove_all(root_, error);
+}
+
+std::string TempTree::Root() const { return ToUtf8(root_ / ""); }
+
+std::string TempTree::Path(std::string_view relative) const { return ToUtf8(Fs(relative)); }
+
+fs::path TempTree::Fs(std::string_view relative) const {
+    return (root_ / FromUtf8(relative)).make_preferred();
+}
+
+void TempTree::Folder(std::string_view relative) const { fs::create_directories(Fs(relative)); }
+
+void TempTree::File(std::string_view relative, std::string_view bytes) const {
+    const fs::path path = Fs(relative);
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string TempTree::Read(std::string_view relative) const {
+    std::ifstream in(Fs(relative), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool TempTree::Exists(std::string_view relative) const { return fs::exists(Fs(relative)); }
+
+std::string Crlf(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string SessionFile(std::string_view label, std::string_view identification,
+                        std::string_view norm_data) {
+    return Crlf("[TreeData]\nObjektTyp=2\nBezeichnung=" + std::string(label) +
+                "\nDatum=01.03.2024\n[Optionen]\nVerfahren=Standard\nIdentifikation=" +
+                std::string(identification) + "\nNormdaten=" + std::string(norm_data) +
+                "\nAuswertung=1\n[Ergebnisse]\nRohwert=42\n");
+}
+
+std::string ClientFile(std::string_view first_name, std::string_view name) {
+    return Crlf("[UserData]\nObjektTyp=1\nVorname=" + std::string(first_name) + "\nName=" +
+                std::string(name) + "\nGeburtstag=12.03.2017\n");
+}
+
+void MakeReadOnly(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+bool ReadOnlyBinds() {
+#ifdef _WIN32
+    TempTree tree;
+    tree.File("probe.dat", "x");
+    MakeReadOnly(tree.Fs("probe.dat"));
+    std::ofstream out(tree.Fs("probe.dat"), std::ios::binary | std::ios::app);
+    return !out.is_open();
+#else
+    return true;
+#endif
+}
+
+}  // namespace vemor::test

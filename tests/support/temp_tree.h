@@ -1,0 +1,50 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vemor::test {
+
+// A folder of its own below the temporary folder, removed again with the object. Paths are
+// given relative to it with "/" and come back as UTF-8 with the platform's separator.
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    std::string Root() const;                          // with a trailing separator
+    std::string Path(std::string_view relative) const;
+    std::filesystem::path Fs(std::string_view relative) const;
+
+    void Folder(std::string_view relative) const;
+    void File(std::string_view relative, std::string_view bytes) const;
+    std::string Read(std::string_view relative) const;
+    bool Exists(std::string_view relative) const;
+
+private:
+    std::filesystem::path root_;
+};
+
+// Profile text with CRLF line ends, from lines given with "\n".
+std::string Crlf(std::string_view text);
+
+// A sitzung.dat and a user.dat as the suite writes them.
+std::string SessionFile(std::string_view label, std::string_view identification,
+                        std::string_view norm_data);
+std::string ClientFile(std::string_view first_name, std::string_view name);
+
+inline constexpr const char* kShortForm1 = "UVJYX0RfU1RBTkRBUkRfX0tGMQ==";
+inline constexpr const char* kShortForm2 = "UVJYX0RfU1RBTkRBUkRfX0tGMg==";
+inline constexpr const char* kShortForm3 = "UVJYX0RfU1RBTkRBUkRfX0tGMw==";
+
+// Takes every write permission away: the read-only attribute on Windows.
+void MakeReadOnly(const std::filesystem::path& path);
+
+// Whether a read-only file is safe from our writes. Natively the program refuses them itself,
+// also for root; Wine leaves it to the file permissions, which root ignores.
+bool ReadOnlyBinds();
+
+}  // namespace vemor::test
