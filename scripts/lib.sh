@@ -29,7 +29,9 @@ use_wine_prefix() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix $WINEPREFIX ..."
-        wineboot -i >/dev/null 2>&1
+        unprivileged wineboot -i >/dev/null 2>&1
+        # wineboot leaves its server running for a while; a persistent one may start after it.
+        wineserver -w
     fi
 }
 

@@ -27,6 +27,11 @@ ProfileValue WriteIniValue(const std::string& file, const std::string& section,
 
 void ShowError(const Failure& failure, std::int16_t show);
 
+// The user's roaming application-data folder and documents folder, each ending with the
+// separator; GetPersonalPath also sets AppPath. Neither shows anything to the user.
+std::string GetAppDataPath();
+std::string GetPersonalPath();
+
 // The failure being handled in a catch block, whatever was thrown.
 Failure CaughtFailure();
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 
 namespace vemor {
 
@@ -10,5 +11,15 @@ namespace vemor {
 void RefreshSessionList();
 
 std::string EmptyResultLine(std::int32_t session_count);
+
+// A registry value as read: unset, a text (REG_SZ) or a signed 32-bit number (REG_DWORD).
+using RegistryValue = std::variant<std::monostate, std::string, std::int32_t>;
+using RegistryRoot = std::uint32_t;
+inline constexpr RegistryRoot kHkeyCurrentUser = 0x80000001;
+
+// Reads value_name below root\key_path into value, which is written only when a text or a
+// 32-bit number was read. Returns 0 or the error code of the step that failed.
+std::int32_t ReadRegistryValue(RegistryRoot root, const std::string& key_path,
+                               const std::string& value_name, RegistryValue& value);
 
 }  // namespace vemor
