@@ -28,7 +28,8 @@ void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
 std::string_view LineEnd() { return "\r\n"; }
 
 void ShowMessage(const std::string& text, const std::string& caption) {
-    MessageBoxW(nullptr, win32::Wide(text).c_str(), win32::Wide(caption).c_str(), MB_OK);
+    // Owned by the window the user works in, which takes no input while the box is open.
+    MessageBoxW(GetActiveWindow(), win32::Wide(text).c_str(), win32::Wide(caption).c_str(), MB_OK);
 }
 
 std::string Utf8FromWide(const wchar_t* text) { return win32::Narrow(text ? text : L""); }

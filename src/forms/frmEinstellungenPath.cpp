@@ -1,0 +1,165 @@
+#include "forms/frmEinstellungenPath.h"
+
+#include <string>
+
+#include "app/state.h"
+#include "forms/layout.h"
+#include "forms/white_button.h"
+#include "forms/window_proc.h"
+#include "platform/win32/wide.h"
+
+namespace vemor::forms {
+namespace {
+
+constexpr const wchar_t* kClassName = L"VemorFrmEinstellungenPath";
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 4665;
+constexpr int kClientHeight = 5955;
+
+// In tab order: "Ok" first, so it holds the focus when the dialog opens.
+constexpr ControlSpec kControls[] = {
+    {frmEinstellungenPath::cmdOk, L"BUTTON", L"Ok", {2310, 5475, 1095, 375}, kWhiteButtonStyle},
+    {frmEinstellungenPath::cmdAbbrechen, L"BUTTON", L"Abbrechen", {3465, 5475, 1095, 375}, kWhiteButtonStyle},
+    {frmEinstellungenPath::drvNewChangePath, L"COMBOBOX", L"", {105, 105, 4455, 315},
+     CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP},
+    {frmEinstellungenPath::dirNewChangePath, L"LISTBOX", L"", {105, 465, 4455, 4590},
+     LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP},
+    {frmEinstellungenPath::tbNewChangePath, L"EDIT", L"", {105, 5130, 4455, 285},
+     ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED},
+};
+
+std::wstring TextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+}  // namespace
+
+void frmEinstellungenPath::ShowModal(HWND owner) {
+    RegisterFormClass(kClassName, FormWindowProc<frmEinstellungenPath>);
+    frmEinstellungenPath dialog;
+    const int dpi = SystemDpi();
+    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kExStyle);
+    const HWND window = CreateWindowExW(kExStyle, kClassName, L"Klientenverzeichnis", kStyle, frame.left,
+                                        frame.top, frame.right - frame.left, frame.bottom - frame.top, owner,
+                                        nullptr, GetModuleHandleW(nullptr), &dialog);
+    if (window == nullptr) return;
+    dialog.CreateControls();
+    dialog.Load();
+
+    // Modal: the owner takes no input until the dialog has closed.
+    EnableWindow(owner, FALSE);
+    ShowWindow(window, SW_SHOW);
+    SetFocus(GetDlgItem(window, cmdOk));
+    MSG message{};
+    while (!dialog.closed_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!IsDialogMessageW(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
+    // The owner is enabled first, so that it and not another program becomes active.
+    EnableWindow(owner, TRUE);
+    DestroyWindow(window);
+}
+
+frmEinstellungenPath::~frmEinstellungenPath() {
+    if (font_ != nullptr) DeleteObject(font_);
+    if (white_ != nullptr) DeleteObject(white_);
+    if (pictures_ != nullptr) ImageList_Destroy(pictures_);
+}
+
+void frmEinstellungenPath::CreateControls() {
+    const int dpi = SystemDpi();
+    font_ = CreateDialogFont();
+    white_ = CreateSolidBrush(kWhite);
+    pictures_ = LoadFolderPictures(dpi);
+    SetFormIcon(window_);
+    for (const ControlSpec& spec : kControls) {
+        const HWND control = CreateControl(window_, spec, dpi);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        if (spec.style == kWhiteButtonStyle) KeepDoubleClicksAsClicks(control);
+    }
+    const HWND drives = GetDlgItem(window_, drvNewChangePath);
+    const HWND folders = GetDlgItem(window_, dirNewChangePath);
+    text_box_ = GetDlgItem(window_, tbNewChangePath);
+    // The closed drive list keeps the height of its row in the layout.
+    RECT drive_box{};
+    GetWindowRect(drives, &drive_box);
+    const LRESULT field = SendMessageW(drives, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+    const int wanted = Scale(kControls[2].rect.height, dpi);
+    SendMessageW(drives, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                 field + wanted - (drive_box.bottom - drive_box.top));
+    SendMessageW(drives, CB_SETITEMHEIGHT, 0, MulDiv(18, dpi, 96));
+    SetWindowPos(drives, nullptr, 0, 0, drive_box.right - drive_box.left, Scale(2400, dpi),
+                 SWP_NOMOVE | SWP_NOZORDER);
+    SendMessageW(folders, LB_SETITEMHEIGHT, 0, MulDiv(17, dpi, 96));
+
+    drives_.Attach(drives, pictures_);
+    folders_.Attach(folders, pictures_);
+    drives_.on_change = [this] { folders_.SetFolder(drives_.Drive()); };
+    folders_.on_change = [this] { SetWindowTextW(text_box_, folders_.Folder().c_str()); };
+}
+
+void frmEinstellungenPath::Load() {
+    const std::wstring path = platform::win32::Wide(NewChangePath);
+    SetWindowTextW(text_box_, path.c_str());
+    drives_.SetDrive(path.substr(0, 3));
+    folders_.SetFolder(path);
+}
+
+void frmEinstellungenPath::OnCommand(int id, int code) {
+    switch (id) {
+    case cmdOk:
+        if (code != BN_CLICKED) return;
+        NewChangePath = platform::win32::Narrow(TextOf(text_box_));
+        Close();
+        return;
+    case cmdAbbrechen:
+        if (code == BN_CLICKED) Close();
+        return;
+    case drvNewChangePath:
+        if (code == CBN_SELCHANGE) drives_.OnUserSelection();
+        return;
+    case dirNewChangePath:
+        if (code == LBN_DBLCLK) folders_.OpenSelected();
+        return;
+    case IDOK:
+        // Enter opens the highlighted folder; no button is the default button.
+        if (GetFocus() == GetDlgItem(window_, dirNewChangePath)) folders_.OpenSelected();
+        return;
+    default:
+        return;  // IDCANCEL among them: Esc does not close the dialog
+    }
+}
+
+void frmEinstellungenPath::Close() { closed_ = true; }
+
+LRESULT frmEinstellungenPath::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wparam), HIWORD(wparam));
+        return 0;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+        if (item.CtlID == drvNewChangePath) drives_.Draw(item);
+        else if (item.CtlID == dirNewChangePath) folders_.Draw(item);
+        else DrawWhiteButton(item, nullptr);
+        return TRUE;
+    }
+    case WM_CTLCOLORSTATIC:
+        // The disabled text box shows its text on the menu colour.
+        SetBkColor(reinterpret_cast<HDC>(wparam), GetSysColor(COLOR_MENU));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_MENU));
+    case WM_CLOSE:
+        Close();
+        return 0;
+    default:
+        return DefWindowProcW(window_, message, wparam, lparam);
+    }
+}
+
+}  // namespace vemor::forms

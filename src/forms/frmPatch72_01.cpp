@@ -1,0 +1,290 @@
+#include "forms/frmPatch72_01.h"
+
+#include <string>
+
+#include "app/state.h"
+#include "forms/frmEinstellungenPath.h"
+#include "forms/layout.h"
+#include "forms/qrx_launcher.h"
+#include "forms/resources.h"
+#include "forms/white_button.h"
+#include "modules/modPatch72_01.h"
+#include "modules/modSpezial.h"
+#include "platform/win32/wide.h"
+
+namespace vemor::forms {
+namespace {
+
+constexpr const wchar_t* kClassName = L"VemorFrmPatch72_01";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 9165;
+constexpr int kClientHeight = 3690;
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+
+enum class Font { kWindow, kTitle, kText, kBold };
+
+struct MainControl {
+    ControlSpec spec;
+    Font font;
+};
+
+// In tab order.
+constexpr MainControl kControls[] = {
+    {{frmPatch72_01::cmdStart, L"BUTTON", L"Ausführen", {5580, 3165, 1980, 390}, kWhiteButtonStyle | WS_DISABLED}, Font::kText},
+    {{frmPatch72_01::cmdClose, L"BUTTON", L"Schließen", {7620, 3165, 1365, 390}, kWhiteButtonStyle}, Font::kText},
+    {{frmPatch72_01::Label1, L"STATIC", L"Tarlavontest  / Patch 72.01", {150, 120, 7455, 555}, kLabel}, Font::kTitle},
+    {{frmPatch72_01::Label2, L"STATIC", L"Verzeichnis:", {180, 825, 8340, 270}, kLabel}, Font::kText},
+    {{frmPatch72_01::Label3, L"STATIC",
+      L"Der Patch korrigiert die Normwertberechnung der Standardverfahren Kurzform 1/2/3 deutsch.",
+      {150, 525, 8880, 300}, kLabel}, Font::kText},
+    {{frmPatch72_01::lstPatchSitzung, L"LISTBOX", L"", {150, 1815, 8850, 1260},
+      LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP}, Font::kText},
+    {{frmPatch72_01::txtPatchVerzeichnis, L"EDIT", L"", {150, 1095, 7920, 375},
+      ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED | WS_TABSTOP}, Font::kText},
+    {{frmPatch72_01::cmdChangePath, L"BUTTON", L"...", {8040, 1095, 450, 375}, kWhiteButtonStyle}, Font::kWindow},
+    {{frmPatch72_01::Label4, L"STATIC", L"Liste enthält Sitzungen von Klienten, die korrigiert werden können.",
+      {180, 1530, 7485, 270}, kLabel}, Font::kBold},
+    {{frmPatch72_01::cmdRefresh, L"BUTTON", L"", {8520, 1095, 465, 375}, kWhiteButtonStyle}, Font::kText},
+};
+
+constexpr frmPatch72_01::Control kTabOrder[] = {
+    frmPatch72_01::cmdStart, frmPatch72_01::cmdClose, frmPatch72_01::lstPatchSitzung,
+    frmPatch72_01::txtPatchVerzeichnis, frmPatch72_01::cmdChangePath, frmPatch72_01::cmdRefresh};
+
+bool IsLabel(int id) {
+    return id == frmPatch72_01::Label1 || id == frmPatch72_01::Label2 || id == frmPatch72_01::Label3 ||
+           id == frmPatch72_01::Label4;
+}
+
+std::wstring TextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// A handler step that fails is skipped; the handler goes on with the next one.
+template <class Step>
+void Try(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<frmPatch72_01> frmPatch72_01::Create() {
+    RegisterFormClass(kClassName, FormWindowProc<frmPatch72_01>);
+    std::unique_ptr<frmPatch72_01> form(new frmPatch72_01());
+    const int dpi = SystemDpi();
+    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kExStyle);
+    CreateWindowExW(kExStyle, kClassName, L"Vemor Patch 72.01", kStyle, frame.left, frame.top,
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), form.get());
+    if (form->window_ == nullptr) return nullptr;
+    form->CreateControls();
+    form->Load();
+    return form;
+}
+
+frmPatch72_01::~frmPatch72_01() {
+    if (window_ != nullptr) DestroyWindow(window_);
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(title_font_), static_cast<HGDIOBJ>(text_font_),
+                           static_cast<HGDIOBJ>(bold_font_), static_cast<HGDIOBJ>(dialog_font_),
+                           static_cast<HGDIOBJ>(refresh_picture_)})
+        if (object != nullptr) DeleteObject(object);
+}
+
+void frmPatch72_01::CreateControls() {
+    const int dpi = SystemDpi();
+    title_font_ = CreateSansSerif(1350, true, dpi);
+    text_font_ = CreateSansSerif(975, false, dpi);
+    bold_font_ = CreateSansSerif(975, true, dpi);
+    dialog_font_ = CreateDialogFont();
+    refresh_picture_ = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_REFRESH),
+                                                       IMAGE_BITMAP, MulDiv(15, dpi, 96), MulDiv(20, dpi, 96),
+                                                       LR_DEFAULTCOLOR));
+    SetFormIcon(window_);
+    const HFONT fonts[] = {dialog_font_, title_font_, text_font_, bold_font_};
+    for (const MainControl& control : kControls) {
+        const HWND item = CreateControl(window_, control.spec, dpi);
+        SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[static_cast<int>(control.font)]), FALSE);
+        if (control.spec.style & BS_OWNERDRAW) KeepDoubleClicksAsClicks(item);
+    }
+    // The text box reaches under "..." : the button lies above it.
+    SetWindowPos(Item(cmdChangePath), GetWindow(Item(txtPatchVerzeichnis), GW_HWNDPREV), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    AddTooltip(window_, Item(cmdChangePath), L"Ermöglicht die Änderung des nebenstehenden Verzeichnisses.");
+    AddTooltip(window_, Item(cmdRefresh), L"Durchsucht das nebenstehende Verzeichnis nach Sitzungen für diesen Patch.");
+    lines_.Attach(Item(lstPatchSitzung));
+    vemor::lstPatchSitzung = &lines_;
+}
+
+void frmPatch72_01::Show(int show_command) {
+    ShowWindow(window_, show_command);
+    UpdateWindow(window_);
+    FocusFirstEnabled();
+}
+
+// ---- Handlers
+
+void frmPatch72_01::Load() {
+    Try([] { CancelScan = 0; });
+    Try([] { PatchPath = GetPersonalPath() + "Eigene Diagnostik\\"; });
+    Try([&] { SetWindowTextW(Item(txtPatchVerzeichnis), platform::win32::Wide(PatchPath).c_str()); });
+    OnRefresh();
+}
+
+void frmPatch72_01::OnRefresh() {
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    Try([] { SessionCount = 0; });
+    Try([&] { lines_.Clear(); });
+    Try([&] { PatchPath = platform::win32::Narrow(TextOf(Item(txtPatchVerzeichnis))); });
+    Try([] { ApplyPatch = 0; });
+    Try([] { RefreshSessionList(); });
+    EnableWindow(Item(cmdStart), lines_.Count() > 1);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void frmPatch72_01::OnStart() {
+    Try([] { SessionCount = 0; });
+    Try([&] { lines_.Clear(); });
+    Try([] { ApplyPatch = -1; });
+    Try([] { RefreshSessionList(); });
+    // The focus must not stay on the button that is disabled now.
+    if (GetFocus() == Item(cmdStart)) SetFocus(Item(cmdClose));
+    EnableWindow(Item(cmdStart), FALSE);
+    if (FoundQRXExe() == 0) return;
+    if (MessageBoxW(window_, L"Möchten Sie jetzt den Tarlavontest starten?", L"Starten",
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) != IDYES)
+        return;
+    if (StartQRXExe()) DestroyWindow(window_);
+}
+
+void frmPatch72_01::OnChangePath() {
+    const HWND text_box = Item(txtPatchVerzeichnis);
+    Try([&] { NewChangePath = platform::win32::Narrow(TextOf(text_box)); });
+    Try([&] { frmEinstellungenPath::ShowModal(window_); });
+    Try([] { if (NewChangePath.empty() || NewChangePath.back() != '\\') NewChangePath += '\\'; });
+    Try([&] { SetWindowTextW(text_box, platform::win32::Wide(NewChangePath).c_str()); });
+    SendMessageW(text_box, EM_SETREADONLY, FALSE, 0);
+    EnableWindow(text_box, TRUE);
+    SetFocus(text_box);
+    SendMessageW(text_box, EM_SETSEL, 0, GetWindowTextLengthW(text_box));
+}
+
+void frmPatch72_01::OnClose() {
+    CancelScan = -1;
+    DestroyWindow(window_);
+}
+
+// ---- Host test program
+
+std::int16_t frmPatch72_01::FoundQRXExe() {
+    try {
+        return LocateQrx().found ? -1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool frmPatch72_01::StartQRXExe() {
+    try {
+        const QrxLocation location = LocateQrx();
+        if (!location.found)
+            throw Failure(53, "Datei nicht gefunden: " + std::string(kProgramFile));
+        StartProgram(location.program_path);
+        return true;
+    } catch (...) {
+        ShowError(CaughtFailure(), kShow);
+        return false;
+    }
+}
+
+// ---- Keyboard and focus
+
+bool frmPatch72_01::TranslateKeys(MSG& message) {
+    const bool into_window = message.hwnd == window_ || IsChild(window_, message.hwnd);
+    if (into_window && message.message == WM_KEYDOWN && message.wParam == VK_TAB &&
+        GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        SendMessageW(window_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+        MoveFocus(GetKeyState(VK_SHIFT) < 0 ? -1 : 1);
+        return true;
+    }
+    return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+void frmPatch72_01::MoveFocus(int step) {
+    constexpr int count = static_cast<int>(std::size(kTabOrder));
+    int at = 0;
+    while (at < count && Item(kTabOrder[at]) != GetFocus()) ++at;
+    if (at == count) at = step > 0 ? -1 : 0;
+    for (int tried = 0; tried < count; ++tried) {
+        at = (at + step + count) % count;
+        const HWND next = Item(kTabOrder[at]);
+        if (IsWindowEnabled(next) && IsWindowVisible(next)) {
+            SetFocus(next);
+            if (kTabOrder[at] == txtPatchVerzeichnis) SendMessageW(next, EM_SETSEL, 0, -1);
+            return;
+        }
+    }
+}
+
+void frmPatch72_01::FocusFirstEnabled() {
+    for (const Control id : kTabOrder) {
+        if (IsWindowEnabled(Item(id))) {
+            SetFocus(Item(id));
+            return;
+        }
+    }
+}
+
+// ---- Messages
+
+LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wparam);
+        const bool clicked = HIWORD(wparam) == BN_CLICKED;
+        if (id == IDCANCEL) OnClose();  // Esc presses "Schließen"
+        else if (id == cmdRefresh && clicked) OnRefresh();
+        else if (id == cmdStart && clicked) OnStart();
+        else if (id == cmdChangePath && clicked) OnChangePath();
+        else if (id == cmdClose && clicked) OnClose();
+        return 0;  // IDOK among the rest: Enter presses no button
+    }
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
+        DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_ : nullptr);
+        return TRUE;
+    }
+    case WM_CTLCOLORSTATIC:
+        if (!IsLabel(GetDlgCtrlID(reinterpret_cast<HWND>(lparam)))) break;
+        SetBkColor(reinterpret_cast<HDC>(wparam), kWhite);
+        return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    case WM_ACTIVATE:
+        if (LOWORD(wparam) == WA_INACTIVE) {
+            focus_ = GetFocus();
+        } else if (focus_ != nullptr && IsChild(window_, focus_) && IsWindowEnabled(focus_)) {
+            SetFocus(focus_);
+        } else {
+            FocusFirstEnabled();
+        }
+        return 0;
+    case WM_DESTROY:
+        if (vemor::lstPatchSitzung == &lines_) vemor::lstPatchSitzung = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY: {
+        const HWND window = window_;
+        window_ = nullptr;
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+}  // namespace vemor::forms

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "forms/list_box_lines.h"
+#include "forms/window_proc.h"
+
+namespace vemor::forms {
+
+// The main window: the folder to scan, the result list and the four buttons. Its list box
+// is the process's lstPatchSitzung while it exists.
+class frmPatch72_01 {
+public:
+    enum Control {
+        cmdStart = 201, cmdClose, Label1, Label2, Label3, lstPatchSitzung,
+        txtPatchVerzeichnis, cmdChangePath, Label4, cmdRefresh
+    };
+
+    // Creates the window and runs its load handler (default folder, first preview); the
+    // window is not shown yet.
+    static std::unique_ptr<frmPatch72_01> Create();
+    ~frmPatch72_01();
+    frmPatch72_01(const frmPatch72_01&) = delete;
+    frmPatch72_01& operator=(const frmPatch72_01&) = delete;
+
+    void Show(int show_command);
+    HWND Window() const { return window_; }
+
+    // The keyboard of the window's message loop: Tab in the window's own order, Esc for
+    // "Schließen". True when the message was handled here.
+    bool TranslateKeys(MSG& message);
+
+    // -1 when the host test program can be found through the master data file, else 0.
+    std::int16_t FoundQRXExe();
+
+private:
+    frmPatch72_01() = default;
+    template <class Form>
+    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+    void CreateControls();
+    void Load();
+    void OnRefresh();
+    void OnStart();
+    void OnChangePath();
+    void OnClose();
+    // Finds the program again and starts it; false (after reporting why) when it did not start.
+    bool StartQRXExe();
+
+    HWND Item(Control id) const { return GetDlgItem(window_, id); }
+    void MoveFocus(int step);
+    void FocusFirstEnabled();
+
+    HWND window_ = nullptr;
+    HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
+    ListBoxLines lines_;
+    HFONT title_font_ = nullptr;
+    HFONT text_font_ = nullptr;
+    HFONT bold_font_ = nullptr;
+    HFONT dialog_font_ = nullptr;
+    HBITMAP refresh_picture_ = nullptr;
+};
+
+}  // namespace vemor::forms

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+namespace vemor::forms {
+
+// The window procedure of a window class whose object travels in the creation parameter:
+// stored at WM_NCCREATE, every later message goes to its Handle member.
+template <class Form>
+LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        form->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (form == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return form->Handle(message, wparam, lparam);
+}
+
+// Registers a form's window class once: white background, the program's icon.
+void RegisterFormClass(const wchar_t* name, WNDPROC procedure);
+
+// The 16 x 16 icon in the title bar of a form.
+void SetFormIcon(HWND window);
+
+}  // namespace vemor::forms
