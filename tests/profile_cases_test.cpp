@@ -10,6 +10,7 @@ namespace {
 
 using test::Crlf;
 using test::TempTree;
+using test::Utf16LeWithBom;
 
 struct ReadCase {
     const char* name;
@@ -26,15 +27,6 @@ struct ReadCase {
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
-
-std::string Utf16LeWithBom(std::u16string_view text) {
-    std::string out = "\xFF\xFE";
-    for (const char16_t unit : text) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8);
-    }
-    return out;
-}
 
 const ReadCase kReadCases[] = {
     {"crlf", Crlf("[Optionen]\nNormdaten=0\n"), "Optionen", "Normdaten", "", 128, "0", 1},

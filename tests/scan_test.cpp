@@ -231,20 +231,12 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     TempTree tree;
-    const auto utf16 = [](std::u16string_view text) {
-        std::string out = "\xFF\xFE";
-        for (const char16_t unit : text) {
-            out += static_cast<char>(unit & 0xFF);
-            out += static_cast<char>(unit >> 8);
-        }
-        return out;
-    };
     const std::u16string head = u"[TreeData]\r\nBezeichnung=\u0141\u00F3d\u017A\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=";
     tree.File("A/user.dat", ClientFile("A", "B"));
-    tree.File("A/S/sitzung.dat", utf16(head + u"0\r\n"));
+    tree.File("A/S/sitzung.dat", test::Utf16LeWithBom(head + u"0\r\n"));
     EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
     EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
-    EXPECT_EQ(tree.Read("A/S/sitzung.dat"), utf16(head + u"1\r\n"));
+    EXPECT_EQ(tree.Read("A/S/sitzung.dat"), test::Utf16LeWithBom(head + u"1\r\n"));
 }
 
 TEST(ScanSessions, RootGetsItsTrailingSeparator) {

@@ -74,6 +74,15 @@ std::string Crlf(std::string_view text) {
     return out;
 }
 
+std::string Utf16LeWithBom(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
+    }
+    return out;
+}
+
 std::string SessionFile(std::string_view label, std::string_view identification,
                         std::string_view norm_data) {
     return Crlf("[TreeData]\nObjektTyp=2\nBezeichnung=" + std::string(label) +

@@ -31,6 +31,9 @@ private:
 // Profile text with CRLF line ends, from lines given with "\n".
 std::string Crlf(std::string_view text);
 
+// Text stored as UTF-16 little endian with its byte-order mark.
+std::string Utf16LeWithBom(std::u16string_view text);
+
 // A sitzung.dat and a user.dat as the suite writes them.
 std::string SessionFile(std::string_view label, std::string_view identification,
                         std::string_view norm_data);
