@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the Windows program and starts it under Wine on the demo client tree. With a display
+# the window opens there; without one it runs on a virtual screen and pictures of it are saved.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib.sh
+source scripts/gui.sh
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}"
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target vemor_patch_72_01 demo_driver >/dev/null
+build=$PWD/build/windows
+
+# A prefix of its own whose documents folder holds a fresh copy of the demo tree.
+use_wine_prefix "$build/demo-prefix"
+add_window_fonts
+documents="$WINEPREFIX/drive_c/users/$(id -un)/Documents"
+# Wine links the documents folder to the home folder; the demo must not write there.
+[ -L "$documents" ] && rm "$documents"
+mkdir -p "$documents"
+rm -rf "$documents/Eigene Diagnostik"
+cp -r "demo/Eigene Diagnostik" "$documents/"
+program=$(winepath -w "$build/src/vemor_patch_72_01.exe")
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo "Starting Vemor Patch 72.01 on the demo client tree ..."
+    unprivileged wine "$program" >/dev/null 2>&1
+    wineserver -w
+    exit 0
+fi
+
+shots="$build/screenshots"
+rm -rf "$shots"
+mkdir -p "$shots"
+start_xvfb
+trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
+# Wine's virtual desktop draws the frames, as Windows would.
+status=0
+unprivileged wine explorer /desktop=vemor,1024x768 "$(winepath -w "$build/tests/gui/demo_driver.exe")" \
+    "$program" "$(winepath -w "$shots")" >/dev/null 2>&1 || status=$?
+python3 scripts/bmp_to_png.py "$shots"/*.bmp
+echo "Screenshots of the main window after the first preview, of the folder dialog and after"
+echo "\"Ausführen\":"
+ls -1 "$shots"/*.png
+exit "$status"

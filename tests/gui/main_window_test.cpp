@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/state.h"
+#include "forms/layout.h"
+#include "gui/gui_support.h"
+#include "modules/modPatch72_01.h"
+#include "support/temp_tree.h"
+
+namespace vemor {
+namespace {
+
+using forms::frmPatch72_01;
+using test::TextOf;
+
+struct ControlCase {
+    frmPatch72_01::Control id;
+    const wchar_t* text;
+    RECT at_96_dpi;  // the twips of the layout divided by 15
+    const wchar_t* font_face;  // nullptr: the system's dialog font
+    int centipoints;
+    bool bold;
+};
+
+const ControlCase kControls[] = {
+    {frmPatch72_01::Label1, L"Tarlavontest  / Patch 72.01", {10, 8, 507, 45}, L"MS Sans Serif", 1350, true},
+    {frmPatch72_01::Label3, L"Der Patch korrigiert die Normwertberechnung der Standardverfahren Kurzform 1/2/3 deutsch.",
+     {10, 35, 602, 55}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::Label2, L"Verzeichnis:", {12, 55, 568, 73}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::txtPatchVerzeichnis, nullptr, {10, 73, 538, 98}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::cmdChangePath, L"...", {536, 73, 566, 98}, nullptr, 0, false},
+    {frmPatch72_01::cmdRefresh, L"", {568, 73, 599, 98}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::Label4, L"Liste enthält Sitzungen von Klienten, die korrigiert werden können.",
+     {12, 102, 511, 120}, L"MS Sans Serif", 975, true},
+    {frmPatch72_01::lstPatchSitzung, L"", {10, 121, 600, 205}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::cmdStart, L"Ausführen", {372, 211, 504, 237}, L"MS Sans Serif", 975, false},
+    {frmPatch72_01::cmdClose, L"Schließen", {508, 211, 599, 237}, L"MS Sans Serif", 975, false},
+};
+
+RECT ScaledFrom96(RECT r, int dpi) {
+    return {MulDiv(r.left, dpi, 96), MulDiv(r.top, dpi, 96), MulDiv(r.left, dpi, 96) + MulDiv(r.right - r.left, dpi, 96),
+            MulDiv(r.top, dpi, 96) + MulDiv(r.bottom - r.top, dpi, 96)};
+}
+
+std::vector<std::string> Lines(const frmPatch72_01& form) {
+    const HWND list = GetDlgItem(form.Window(), frmPatch72_01::lstPatchSitzung);
+    std::vector<std::string> lines;
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        lines.push_back(test::Utf8(text));
+    }
+    return lines;
+}
+
+std::vector<std::wstring> TooltipTexts(HWND window) {
+    std::vector<std::wstring> texts;
+    struct Search { HWND owner; std::vector<std::wstring>* texts; } search{window, &texts};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND tip, LPARAM lparam) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(lparam);
+        wchar_t name[64] = {};
+        GetClassNameW(tip, name, 64);
+        if (wcscmp(name, TOOLTIPS_CLASSW) != 0 || GetWindow(tip, GW_OWNER) != s.owner) return TRUE;
+        wchar_t text[256] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof(tool);
+        tool.lpszText = text;
+        if (SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) {
+            s.texts->push_back(std::wstring(1, static_cast<wchar_t>(GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId)))) + text);
+        }
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return texts;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void TearDown() override { SetErrorPresenter(nullptr); }
+    HWND Item(frmPatch72_01::Control id) const { return GetDlgItem(form->Window(), id); }
+
+    test::TempTree tree;
+    std::unique_ptr<frmPatch72_01> form = test::OpenMainWindow();
+};
+
+TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
+    ASSERT_TRUE(form);
+    const HWND window = form->Window();
+    EXPECT_EQ(TextOf(window), L"Vemor Patch 72.01");
+    EXPECT_EQ(test::Utf8(TextOf(Item(frmPatch72_01::txtPatchVerzeichnis))), GetPersonalPath() + "Eigene Diagnostik\\");
+    EXPECT_EQ(PatchPath, GetPersonalPath() + "Eigene Diagnostik\\");
+    EXPECT_EQ(CancelScan, 0);
+    EXPECT_GE(Lines(*form).size(), 1u);
+
+    const int dpi = forms::SystemDpi();
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, MulDiv(611, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(246, dpi, 96));
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    EXPECT_NEAR(frame.left + frame.right, GetSystemMetrics(SM_CXSCREEN), 1);
+    EXPECT_NEAR(frame.top + frame.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
+    EXPECT_NE(SendMessageW(window, WM_GETICON, ICON_SMALL, 0), 0);
+
+    for (const ControlCase& c : kControls) {
+        const HWND control = Item(c.id);
+        ASSERT_NE(control, nullptr) << c.id;
+        if (c.text != nullptr) {
+            EXPECT_EQ(TextOf(control), c.text) << c.id;
+        }
+        const RECT want = ScaledFrom96(c.at_96_dpi, dpi);
+        const RECT got = test::RectInParent(control);
+        EXPECT_TRUE(EqualRect(&got, &want)) << c.id << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+        if (c.font_face == nullptr) continue;
+        EXPECT_STREQ(font.lfFaceName, c.font_face) << c.id;
+        EXPECT_EQ(font.lfHeight, -MulDiv(c.centipoints, dpi, 7200)) << c.id;
+        EXPECT_EQ(font.lfWeight, c.bold ? FW_BOLD : FW_NORMAL) << c.id;
+    }
+    EXPECT_NE(GetWindowLongW(Item(frmPatch72_01::txtPatchVerzeichnis), GWL_STYLE) & ES_READONLY, 0);
+    EXPECT_FALSE(IsWindowEnabled(Item(frmPatch72_01::txtPatchVerzeichnis)));
+    EXPECT_EQ(GetWindowLongW(Item(frmPatch72_01::lstPatchSitzung), GWL_STYLE) & LBS_SORT, 0);
+}
+
+TEST_F(MainWindow, ButtonsShowTheirTooltips) {
+    std::vector<std::wstring> texts = TooltipTexts(form->Window());
+    std::sort(texts.begin(), texts.end());
+    const std::vector<std::wstring> expected = {
+        std::wstring(1, static_cast<wchar_t>(frmPatch72_01::cmdChangePath)) +
+            L"Ermöglicht die Änderung des nebenstehenden Verzeichnisses.",
+        std::wstring(1, static_cast<wchar_t>(frmPatch72_01::cmdRefresh)) +
+            L"Durchsucht das nebenstehende Verzeichnis nach Sitzungen für diesen Patch.",
+    };
+    EXPECT_EQ(texts, expected);
+}
+
+TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOneLine) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<std::string> lines;
+        bool start_enabled;
+    };
+    const Case cases[] = {
+        {"one session", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
+                         {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0")}},
+         {"Anna Beispiel", "  >> Kurzform 1 vom 01.03.2024    [Patch ausführen (0)]"}, true},
+        {"already patched", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
+                             {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "1")}},
+         {"Keine Sitzung für diesen Patch gefunden (0 von 1) "}, false},
+        {"empty folder", {}, {"Keine Sitzung für diesen Patch gefunden (0 von 0) "}, false},
+    };
+    for (const Case& c : cases) {
+        test::TempTree client_tree;
+        for (const auto& [path, bytes] : c.files) client_tree.File(path, bytes);
+        test::PreviewFolder(*form, client_tree.Root());
+        EXPECT_EQ(Lines(*form), c.lines) << c.name;
+        EXPECT_EQ(IsWindowEnabled(Item(frmPatch72_01::cmdStart)) != FALSE, c.start_enabled) << c.name;
+        // The scan button takes the text box's text as it is.
+        EXPECT_EQ(PatchPath, client_tree.Root()) << c.name;
+    }
+}
+
+std::vector<HCURSOR> cursors_while_listing;
+
+LRESULT CALLBACK RecordCursor(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+    if (message == LB_ADDSTRING) cursors_while_listing.push_back(GetCursor());
+    return DefSubclassProc(list, message, wparam, lparam);
+}
+
+TEST_F(MainWindow, ShowsTheWaitCursorDuringAPreviewOnly) {
+    tree.File("A/user.dat", test::ClientFile("Anna", "Beispiel"));
+    tree.File("A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0"));
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    test::PreviewFolder(*form, tree.Root());
+    SetWindowSubclass(Item(frmPatch72_01::lstPatchSitzung), RecordCursor, 1, 0);
+
+    struct Case {
+        frmPatch72_01::Control button;
+        HCURSOR while_listing;
+    };
+    for (const Case& c : {Case{frmPatch72_01::cmdRefresh, wait}, Case{frmPatch72_01::cmdStart, arrow}}) {
+        cursors_while_listing.clear();
+        SetCursor(arrow);
+        SendMessageW(Item(c.button), BM_CLICK, 0, 0);
+        ASSERT_EQ(cursors_while_listing.size(), 2u) << c.button;
+        for (const HCURSOR cursor : cursors_while_listing) EXPECT_EQ(cursor, c.while_listing) << c.button;
+        EXPECT_EQ(GetCursor(), arrow) << c.button;
+    }
+    RemoveWindowSubclass(Item(frmPatch72_01::lstPatchSitzung), RecordCursor, 1);
+}
+
+TEST_F(MainWindow, FocusStartsOnTheFirstEnabledControlAndTabFollowsTheOrder) {
+    using W = frmPatch72_01;
+    EXPECT_EQ(GetFocus(), Item(W::cmdClose));  // "Ausführen" is disabled after an empty preview
+    tree.File("A/user.dat", test::ClientFile("Anna", "Beispiel"));
+    tree.File("A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0"));
+    test::PreviewFolder(*form, tree.Root());
+    auto second = test::OpenMainWindow();
+    EXPECT_EQ(GetFocus(), Item(W::cmdClose)) << "a second window starts with its own preview";
+    second.reset();
+    SetForegroundWindow(form->Window());
+    SetFocus(Item(W::cmdStart));
+
+    struct Case {
+        bool shift;
+        std::vector<W::Control> order;
+    };
+    const Case cases[] = {
+        // The text box is disabled until the first use of "...".
+        {false, {W::cmdClose, W::lstPatchSitzung, W::cmdChangePath, W::cmdRefresh, W::cmdStart}},
+        {true, {W::cmdRefresh, W::cmdChangePath, W::lstPatchSitzung, W::cmdClose, W::cmdStart}},
+    };
+    for (const Case& c : cases) {
+        for (const W::Control expected : c.order) {
+            test::PressKey(*form, VK_TAB, c.shift);
+            EXPECT_EQ(GetDlgCtrlID(GetFocus()), expected) << (c.shift ? "Shift+Tab" : "Tab");
+        }
+    }
+    EnableWindow(Item(W::txtPatchVerzeichnis), TRUE);
+    SetFocus(Item(W::lstPatchSitzung));
+    test::PressKey(*form, VK_TAB);
+    EXPECT_EQ(GetFocus(), Item(W::txtPatchVerzeichnis));
+}
+
+TEST_F(MainWindow, EnterPressesNoButtonAndEscPressesSchliessen) {
+    SetFocus(Item(frmPatch72_01::cmdClose));
+    const std::vector<std::string> before = Lines(*form);
+    test::PressKey(*form, VK_RETURN);
+    ASSERT_NE(form->Window(), nullptr);
+    EXPECT_EQ(Lines(*form), before);
+    SetFocus(Item(frmPatch72_01::lstPatchSitzung));
+    test::PressKey(*form, VK_ESCAPE);
+    EXPECT_EQ(form->Window(), nullptr);
+    EXPECT_EQ(CancelScan, -1);
+}
+
+TEST_F(MainWindow, TheCloseBoxClosesWithoutCancellingAScan) {
+    SendMessageW(form->Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->Window(), nullptr);
+    EXPECT_EQ(CancelScan, 0);
+    EXPECT_EQ(lstPatchSitzung, nullptr);
+}
+
+TEST_F(MainWindow, SchliessenSetsCancelScanAndCloses) {
+    SendMessageW(Item(frmPatch72_01::cmdClose), BM_CLICK, 0, 0);
+    EXPECT_EQ(form->Window(), nullptr);
+    EXPECT_EQ(CancelScan, -1);
+}
+
+}  // namespace
+}  // namespace vemor
