@@ -3,8 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
+source scripts/gui.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}"
 
 passed=0
 failed=0
@@ -40,7 +41,9 @@ use_wine_prefix "$PWD/build/windows/wineprefix"
 # One wineserver for the whole run: without it every test program starts its own.
 # (It fails only when a server for this prefix already runs, which serves as well.)
 unprivileged wineserver -p 2>/dev/null || true
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# The window tests draw on a virtual screen of their own.
+start_xvfb
+trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
 # Wine's background services start with the first program and would keep ctest's output
 # pipes open; start them here, detached from any pipe.
 unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1
