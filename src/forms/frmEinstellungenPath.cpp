@@ -13,7 +13,6 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"VemorFrmEinstellungenPath";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 4665;
 constexpr int kClientHeight = 5955;
 
@@ -29,20 +28,14 @@ constexpr ControlSpec kControls[] = {
      ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED},
 };
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 }  // namespace
 
 void frmEinstellungenPath::ShowModal(HWND owner) {
     RegisterFormClass(kClassName, FormWindowProc<frmEinstellungenPath>);
     frmEinstellungenPath dialog;
     const int dpi = SystemDpi();
-    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kExStyle);
-    const HWND window = CreateWindowExW(kExStyle, kClassName, L"Klientenverzeichnis", kStyle, frame.left,
+    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kFormExStyle);
+    const HWND window = CreateWindowExW(kFormExStyle, kClassName, L"Klientenverzeichnis", kStyle, frame.left,
                                         frame.top, frame.right - frame.left, frame.bottom - frame.top, owner,
                                         nullptr, GetModuleHandleW(nullptr), &dialog);
     if (window == nullptr) return;
@@ -115,7 +108,7 @@ void frmEinstellungenPath::OnCommand(int id, int code) {
     switch (id) {
     case cmdOk:
         if (code != BN_CLICKED) return;
-        NewChangePath = platform::win32::Narrow(TextOf(text_box_));
+        NewChangePath = platform::win32::Narrow(WindowText(text_box_));
         Close();
         return;
     case cmdAbbrechen:

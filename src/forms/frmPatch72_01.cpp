@@ -17,7 +17,6 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"VemorFrmPatch72_01";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 9165;
 constexpr int kClientHeight = 3690;
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
@@ -57,12 +56,6 @@ bool IsLabel(int id) {
            id == frmPatch72_01::Label4;
 }
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 // A handler step that fails is skipped; the handler goes on with the next one.
 template <class Step>
 void Try(Step&& step) {
@@ -78,8 +71,8 @@ std::unique_ptr<frmPatch72_01> frmPatch72_01::Create() {
     RegisterFormClass(kClassName, FormWindowProc<frmPatch72_01>);
     std::unique_ptr<frmPatch72_01> form(new frmPatch72_01());
     const int dpi = SystemDpi();
-    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kExStyle);
-    CreateWindowExW(kExStyle, kClassName, L"Vemor Patch 72.01", kStyle, frame.left, frame.top,
+    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kFormExStyle);
+    CreateWindowExW(kFormExStyle, kClassName, L"Vemor Patch 72.01", kStyle, frame.left, frame.top,
                     frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                     GetModuleHandleW(nullptr), form.get());
     if (form->window_ == nullptr) return nullptr;
@@ -140,7 +133,7 @@ void frmPatch72_01::OnRefresh() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     Try([] { SessionCount = 0; });
     Try([&] { lines_.Clear(); });
-    Try([&] { PatchPath = platform::win32::Narrow(TextOf(Item(txtPatchVerzeichnis))); });
+    Try([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
     Try([] { ApplyPatch = 0; });
     Try([] { RefreshSessionList(); });
     EnableWindow(Item(cmdStart), lines_.Count() > 1);
@@ -164,7 +157,7 @@ void frmPatch72_01::OnStart() {
 
 void frmPatch72_01::OnChangePath() {
     const HWND text_box = Item(txtPatchVerzeichnis);
-    Try([&] { NewChangePath = platform::win32::Narrow(TextOf(text_box)); });
+    Try([&] { NewChangePath = platform::win32::Narrow(WindowText(text_box)); });
     Try([&] { frmEinstellungenPath::ShowModal(window_); });
     Try([] { if (NewChangePath.empty() || NewChangePath.back() != '\\') NewChangePath += '\\'; });
     Try([&] { SetWindowTextW(text_box, platform::win32::Wide(NewChangePath).c_str()); });

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Both windows are laid out in twips and scaled to the system DPI when they are created.
 namespace vemor::forms {
 
@@ -34,6 +36,11 @@ HWND CreateControl(HWND parent, const ControlSpec& spec, int dpi);
 HFONT CreateSansSerif(int centipoints, bool bold, int dpi);
 // The system's dialog font, for controls without a font of their own.
 HFONT CreateDialogFont();
+
+std::wstring WindowText(HWND window);
+
+// Both forms: a fixed dialog frame, and Tab moves into their controls.
+inline constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 inline constexpr COLORREF kWhite = RGB(255, 255, 255);
 

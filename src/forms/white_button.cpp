@@ -18,12 +18,6 @@ LRESULT CALLBACK DoubleClickAsClick(HWND button, UINT message, WPARAM wparam, LP
     return DefSubclassProc(button, message, wparam, lparam);
 }
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
     BITMAP info{};
     GetObjectW(picture, sizeof(info), &info);
@@ -38,7 +32,7 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
 }
 
 void DrawCaption(HDC dc, HWND button, RECT area, bool disabled) {
-    const std::wstring text = TextOf(button);
+    const std::wstring text = WindowText(button);
     SetBkMode(dc, TRANSPARENT);
     const auto draw = [&](COLORREF colour, int offset) {
         RECT r = area;
