@@ -2,6 +2,7 @@
 
 #include "app/cli.h"
 #include "platform/console.h"
+#include "support/fake_registry.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -25,6 +26,13 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     tree.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "0"));
     test::MakeReadOnly(tree.Fs("A/2/sitzung.dat"));
     ASSERT_TRUE(test::ReadOnlyBinds()) << "run the Windows tests as an unprivileged user";
+    // Without a folder the run takes the documents folder's client-data folder.
+    TempTree documents;
+    documents.File("Eigene Diagnostik/C/user.dat", ClientFile("C", "D"));
+    documents.File("Eigene Diagnostik/C/3/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    test::FakeRegistry registry;
+    registry.Set("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal",
+                 {1, test::FakeRegistry::Text(documents.Root()), {}});
 
     struct Case {
         std::vector<std::string> args;
@@ -39,7 +47,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         {{"preview", tree.Path("fehlt")}, 0, Lines({"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 0) "})},
         {{"--version"}, 0, "1.00.0004\n"},
         {{}, 2, ""},
-        {{"preview"}, 2, ""},
+        {{"preview"}, 0, Lines({"C D", "  >> Drei    [Patch ausf\xC3\xBChren (0)]"})},
         {{"preview", ""}, 2, ""},
         {{"patch", tree.Root()}, 2, ""},
         {{"preview", tree.Root(), "x"}, 2, ""},
@@ -52,11 +60,12 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     }
 }
 
-TEST(Cli, HelpNamesBothCommands) {
+TEST(Cli, HelpNamesBothCommandsAndTheDefaultFolder) {
     CliOutput output;
     EXPECT_EQ(RunCli({"--help"}, output), 0);
-    EXPECT_NE(output.out.find("vemor-patch preview FOLDER"), std::string::npos);
-    EXPECT_NE(output.out.find("vemor-patch apply FOLDER"), std::string::npos);
+    EXPECT_NE(output.out.find("vemor-patch preview [FOLDER]"), std::string::npos);
+    EXPECT_NE(output.out.find("vemor-patch apply [FOLDER]"), std::string::npos);
+    EXPECT_NE(output.out.find("Eigene Diagnostik"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,68 @@
+#include <string>
+
+#include "modules/modSpezial.h"
+#include "modules/user_folder_services.h"
+
+namespace vemor {
+namespace {
+
+using platform::RegistryChar;
+using platform::RegistryKey;
+
+// The buffer is one character longer than the value, filled with blanks: what the query
+// does not overwrite stays behind the value, and the callers strip it with the NUL.
+std::int32_t ReadText(UserFolderServices& services, RegistryKey key, const std::string& value_name,
+                      std::uint32_t size, RegistryValue& value) {
+    const std::size_t characters = (size + sizeof(RegistryChar) - 1) / sizeof(RegistryChar) + 1;
+    std::basic_string<RegistryChar> buffer(characters, RegistryChar(' '));
+    std::uint32_t type = 0;
+    std::uint32_t bytes = size;
+    const std::int32_t status = services.QueryValue(key, value_name, type, buffer.data(), bytes);
+    if (status == 0) value = platform::RegistryText(buffer);
+    return status;
+}
+
+std::int32_t ReadNumber(UserFolderServices& services, RegistryKey key, const std::string& value_name,
+                        std::uint32_t size, RegistryValue& value) {
+    std::int32_t number = 0;
+    std::uint32_t type = 0;
+    // A stored value longer than its type allows must not run past the number: the query
+    // then reports that it does not fit.
+    std::uint32_t bytes = size < sizeof number ? size : sizeof number;
+    const std::int32_t status = services.QueryValue(key, value_name, type, &number, bytes);
+    if (status == 0) value = number;
+    return status;
+}
+
+std::int32_t ReadOpenKey(UserFolderServices& services, RegistryKey key,
+                         const std::string& value_name, RegistryValue& value) {
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    const std::int32_t status = services.QueryValue(key, value_name, type, nullptr, size);
+    if (status != 0) return status;
+    if (type == platform::kRegSz) return ReadText(services, key, value_name, size, value);
+    if (type == platform::kRegDword) return ReadNumber(services, key, value_name, size, value);
+    // Other types count as found and leave the value as it was.
+    return 0;
+}
+
+}  // namespace
+
+std::int32_t ReadRegistryValue(RegistryRoot root, const std::string& key_path,
+                               const std::string& value_name, RegistryValue& value) {
+    UserFolderServices& services = CurrentUserFolderServices();
+    RegistryKey key = 0;
+    const std::int32_t opened = services.OpenKey(root, key_path, platform::kKeyReadValues, key);
+    if (opened != 0) return opened;
+    std::int32_t status = 0;
+    try {
+        status = ReadOpenKey(services, key, value_name, value);
+    } catch (...) {
+        services.CloseKey(key);
+        throw;
+    }
+    const std::int32_t closed = services.CloseKey(key);
+    return status != 0 ? status : closed;
+}
+
+}  // namespace vemor

@@ -1,0 +1,72 @@
+#include <functional>
+#include <string>
+#include <variant>
+
+#include "app/state.h"
+#include "modules/modPatch72_01.h"
+#include "modules/modSpezial.h"
+#include "modules/user_folder_services.h"
+#include "platform/files.h"
+
+namespace vemor {
+namespace {
+
+// Stands for a lookup that never returned, so that the next one still runs.
+constexpr std::int32_t kNotLookedUp = -1;
+
+// The folder lookups never stop: a step that fails is left out and the next one runs.
+template <typename Step>
+void Skip(Step step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+std::string FolderText(const RegistryValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_string(*number);
+    return {};
+}
+
+std::string WithSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
+    return folder;
+}
+
+// The text read from the registry still holds its NUL and the blanks of the read buffer.
+std::string Tidy(std::string folder) {
+    std::erase(folder, '\0');
+    const std::size_t first = folder.find_first_not_of(' ');
+    if (first == std::string::npos) return WithSeparator({});
+    const std::size_t last = folder.find_last_not_of(' ');
+    return WithSeparator(folder.substr(first, last - first + 1));
+}
+
+// value_name below the first shell-folder key, below the second only when that fails, and
+// fallback() after each lookup that fails.
+std::string ShellFolder(const std::string& value_name, const std::function<std::string()>& fallback) {
+    RegistryValue value;
+    std::string folder;
+    for (const char* key_path : {platform::kShellFoldersKey, platform::kShellKey}) {
+        std::int32_t status = kNotLookedUp;
+        Skip([&] { status = ReadRegistryValue(kHkeyCurrentUser, key_path, value_name, value); });
+        Skip([&] { folder = status == 0 ? FolderText(value) : fallback(); });
+        if (status == 0) break;
+    }
+    Skip([&] { folder = Tidy(folder); });
+    return folder;
+}
+
+}  // namespace
+
+std::string GetAppDataPath() {
+    return ShellFolder("AppData", [] { return std::string(); });
+}
+
+std::string GetPersonalPath() {
+    Skip([] { AppPath = WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
+    return ShellFolder("Personal", [] { return AppPath + PatchPath; });
+}
+
+}  // namespace vemor

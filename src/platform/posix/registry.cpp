@@ -1,0 +1,69 @@
+#include "platform/registry.h"
+
+#include <cstring>
+#include <iterator>
+#include <optional>
+
+#include "platform/posix/user_dirs.h"
+#include "platform/text.h"
+
+// The two shell-folder keys of the current user, served from the desktop's own conventions;
+// both give the same values. Error codes are those the Windows functions give.
+namespace vemor::platform {
+namespace {
+
+constexpr std::uint32_t kCurrentUser = 0x80000001;
+constexpr std::int32_t kFileNotFound = 2;
+constexpr std::int32_t kInvalidHandle = 6;
+constexpr std::int32_t kMoreData = 234;
+
+constexpr const char* kShellFolderKeys[] = {kShellFoldersKey, kShellKey};
+constexpr RegistryKey kKeyCount = std::size(kShellFolderKeys);
+
+// Registry names regard no letter case.
+bool SameName(const std::string& a, const char* b) { return ToUpper(a) == ToUpper(b); }
+
+std::optional<std::string> DesktopValue(const std::string& value_name) {
+    if (SameName(value_name, "Personal")) return posix::DocumentsFolder();
+    if (SameName(value_name, "AppData")) return posix::ConfigHome();
+    return std::nullopt;
+}
+
+// Handles are 1-based indexes into kShellFolderKeys.
+bool IsOpenKey(RegistryKey key) { return key >= 1 && key <= kKeyCount; }
+
+}  // namespace
+
+std::int32_t OpenRegistryKey(std::uint32_t root, const std::string& key_path,
+                             std::uint32_t /*access*/, RegistryKey& key) {
+    if (root != kCurrentUser) return kInvalidHandle;
+    for (RegistryKey index = 0; index < kKeyCount; ++index) {
+        if (SameName(key_path, kShellFolderKeys[index])) {
+            key = index + 1;
+            return 0;
+        }
+    }
+    return kFileNotFound;
+}
+
+std::int32_t QueryRegistryValue(RegistryKey key, const std::string& value_name,
+                                std::uint32_t& type, void* data, std::uint32_t& size) {
+    if (!IsOpenKey(key)) return kInvalidHandle;
+    const std::optional<std::string> text = DesktopValue(value_name);
+    if (!text) return kFileNotFound;
+    const auto needed = static_cast<std::uint32_t>(text->size() + 1);  // with the NUL
+    type = kRegSz;
+    if (data != nullptr && size < needed) {
+        size = needed;
+        return kMoreData;
+    }
+    if (data != nullptr) std::memcpy(data, text->c_str(), needed);
+    size = needed;
+    return 0;
+}
+
+std::int32_t CloseRegistryKey(RegistryKey key) { return IsOpenKey(key) ? 0 : kInvalidHandle; }
+
+std::string RegistryText(std::string_view data) { return std::string(data); }
+
+}  // namespace vemor::platform
