@@ -1,19 +1,10 @@
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <memory>
-
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/names.h"
 #include "platform/text.h"
 
 namespace vemor::platform::posix {
-namespace {
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-}  // namespace
 
 std::string StoredName(const std::string& path) {
     const std::size_t cut = path.rfind('/');
@@ -23,14 +14,14 @@ std::string StoredName(const std::string& path) {
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) return name;
 
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "." : folder.c_str()));
-    if (!dir) return {};
+    const Listing listing = ListNames(folder);
+    if (!listing) return {};
     const std::string wanted = ToUpper(name);
     std::string best;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (ToUpper(entry->d_name) != wanted) continue;
-        // Enumeration order is arbitrary here; the smallest name keeps the choice stable.
-        if (best.empty() || std::string(entry->d_name) < best) best = entry->d_name;
+    for (const ListedName& entry : *listing) {
+        if (entry.upper != wanted) continue;
+        // Names of one spelling follow each other; the smallest keeps the choice stable.
+        if (best.empty() || entry.name < best) best = entry.name;
     }
     return best;
 }
