@@ -33,9 +33,13 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-Listing ReadListing(const std::string& folder) {
+// The stamp comes from the folder actually opened, taken before its names are read, so that
+// a change during the reading shows as a new stamp next time.
+Listing ReadListing(const std::string& folder, Stamp& stamp) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir) return nullptr;
+    struct stat info {};
+    if (!dir || fstat(dirfd(dir.get()), &info) != 0) return nullptr;
+    stamp = StampOf(info);
     auto names = std::make_shared<std::vector<ListedName>>();
     for (;;) {
         errno = 0;  // readdir tells the end from a failure only by errno
@@ -51,26 +55,27 @@ Listing ReadListing(const std::string& folder) {
 
 }  // namespace
 
-Listing ListNames(const std::string& folder) {
+Listing ListNames(const std::string& folder, Stamp* folder_stamp) {
     const std::string path = folder.empty() ? "." : folder;
     const timespec now = Now();
-    struct stat info {};
     Cache& cache = TheCache();
     const std::lock_guard guard(cache.lock);
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        cache.known.Drop(path);
-        return nullptr;
+    // A folder seen before is looked at first; one never seen is read at once.
+    if (const Known* known = cache.known.Find(path)) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && known->settled && known->stamp == StampOf(info)) {
+            if (folder_stamp) *folder_stamp = known->stamp;
+            return known->listing;
+        }
     }
-    // Taken before the reading, so that a change during it shows as a new stamp next time.
-    const Stamp stamp = StampOf(info);
-    if (const Known* known = cache.known.Find(path); known && known->settled && known->stamp == stamp)
-        return known->listing;
-    Listing listing = ReadListing(path);
+    Stamp stamp{};
+    Listing listing = ReadListing(path, stamp);
     if (!listing) {
         cache.known.Drop(path);
         return nullptr;
     }
     cache.known.Put(path, {stamp, Settled(stamp, now), listing});
+    if (folder_stamp) *folder_stamp = stamp;
     return listing;
 }
 

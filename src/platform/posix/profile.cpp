@@ -44,7 +44,7 @@ std::string CutTrailingBlanks(std::string text) {
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size) {
-    if (const posix::Profile profile = posix::ReadProfile(posix::ResolveStoredPath(file))) {
+    if (const posix::Profile profile = posix::ReadProfile(file)) {
         if (auto value = profile->document.Find(section, key))
             return Fit(StripQuotes(std::move(*value)), size);
     }

@@ -1,7 +1,9 @@
 #include "platform/posix/profile_cache.h"
 
+#include <cerrno>
 #include <mutex>
 
+#include "platform/posix/names.h"
 #include "platform/posix/recently_used.h"
 #include "platform/posix/replace_file.h"
 #include "platform/posix/stamp.h"
@@ -25,17 +27,18 @@ Cache& TheCache() {
     return cache;
 }
 
-}  // namespace
-
-Profile ReadProfile(const std::string& path) {
-    const timespec now = Now();
-    Cache& cache = TheCache();
-    const std::lock_guard guard(cache.lock);
+// The copy kept of path when the file is still the version it was read from.
+Profile Unchanged(Cache& cache, const std::string& path) {
+    const Known* known = cache.known.Find(path);
+    if (!known || !known->settled) return nullptr;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-    if (const Known* known = cache.known.Find(path); known && known->settled && known->stamp == StampOf(info))
-        return known->profile;
+    if (stat(path.c_str(), &info) != 0 || !(known->stamp == StampOf(info))) return nullptr;
+    return known->profile;
+}
+
+Profile ReadAfresh(Cache& cache, const std::string& path, const timespec& now) {
     std::string bytes;
+    struct stat info {};
     // The stamp of the file actually opened, taken before its bytes are read.
     if (!ReadWholeFile(path, bytes, &info)) return nullptr;
     IniDocument document(bytes);
@@ -43,6 +46,25 @@ Profile ReadProfile(const std::string& path) {
     const Stamp stamp = StampOf(info);
     cache.known.Put(path, {stamp, Settled(stamp, now), profile});
     return profile;
+}
+
+}  // namespace
+
+Profile ReadProfile(const std::string& file) {
+    const timespec now = Now();
+    Cache& cache = TheCache();
+    const std::lock_guard guard(cache.lock);
+    if (Profile kept = Unchanged(cache, file)) return kept;
+    errno = 0;
+    if (Profile read = ReadAfresh(cache, file, now)) return read;
+    if (errno != ENOENT) return nullptr;
+    // Stored in another spelling, perhaps: a file copied from Windows as SITZUNG.DAT.
+    const std::optional<std::string> stored = SpellingInFolder(file);
+    if (!stored || stored->empty()) return nullptr;
+    const std::string path = file.substr(0, file.rfind('/') + 1) + *stored;
+    if (path == file) return nullptr;
+    if (Profile kept = Unchanged(cache, path)) return kept;
+    return ReadAfresh(cache, path, now);
 }
 
 Profile LastRead(const std::string& path) {

@@ -14,12 +14,12 @@ struct ProfileCopy {
 };
 using Profile = std::shared_ptr<const ProfileCopy>;
 
-// The profile file at path (spelled as stored), parsed once for the many values a scan
-// reads from it: the recently used copy when the file is still the version it was read
-// from, else read afresh. Null when the file cannot be read.
-Profile ReadProfile(const std::string& path);
+// The profile file at file, its name's letter case ignored, parsed once for the many values
+// a scan reads from it: the recently used copy when the file is still the version it was
+// read from, else read afresh. Null when the file cannot be read.
+Profile ReadProfile(const std::string& file);
 
-// The copy of path read last, whatever happened to the file since; null when there is none.
+// The copy of path (spelled as stored) read last, whatever happened to the file since; null when there is none.
 Profile LastRead(const std::string& path);
 
 // After a write of ours: the next read reads the file again.
