@@ -90,7 +90,8 @@ const ChangeCase kChanges[] = {
 class ScanUnderChange : public ::testing::TestWithParam<std::tuple<ChangeCase, bool>> {};
 
 TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
-    const auto& [c, apply] = GetParam();
+    const ChangeCase& c = std::get<0>(GetParam());
+    const bool apply = std::get<1>(GetParam());
     TempTree tree;
     BuildTree(tree);
     const std::string trigger = tree.Path(c.at);
