@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 
 #include "platform/posix/recently_used.h"
 #include "platform/posix/stamp.h"
@@ -13,21 +12,8 @@
 namespace vemor::platform::posix {
 namespace {
 
-struct Known {
-    Stamp stamp;
-    bool settled;
-    Listing listing;
-};
-
-struct Cache {
-    std::mutex lock;
-    RecentlyUsed<Known> known{16};
-};
-
-Cache& TheCache() {
-    static Cache cache;
-    return cache;
-}
+using Known = Kept<Listing>;
+using Cache = KeptCopies<Listing>;
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -58,14 +44,14 @@ Listing ReadListing(const std::string& folder, Stamp& stamp) {
 Listing ListNames(const std::string& folder, Stamp* folder_stamp) {
     const std::string path = folder.empty() ? "." : folder;
     const timespec now = Now();
-    Cache& cache = TheCache();
+    Cache& cache = Cache::Shared();
     const std::lock_guard guard(cache.lock);
     // A folder seen before is looked at first; one never seen is read at once.
     if (const Known* known = cache.known.Find(path)) {
         struct stat info {};
         if (stat(path.c_str(), &info) == 0 && known->settled && known->stamp == StampOf(info)) {
             if (folder_stamp) *folder_stamp = known->stamp;
-            return known->listing;
+            return known->value;
         }
     }
     Stamp stamp{};
@@ -77,12 +63,6 @@ Listing ListNames(const std::string& folder, Stamp* folder_stamp) {
     cache.known.Put(path, {stamp, Settled(stamp, now), listing});
     if (folder_stamp) *folder_stamp = stamp;
     return listing;
-}
-
-void ForgetListings() {
-    Cache& cache = TheCache();
-    const std::lock_guard guard(cache.lock);
-    cache.known.Clear();
 }
 
 }  // namespace vemor::platform::posix

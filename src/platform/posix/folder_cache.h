@@ -22,7 +22,4 @@ struct ListedName {
 using Listing = std::shared_ptr<const std::vector<ListedName>>;
 Listing ListNames(const std::string& folder, Stamp* folder_stamp = nullptr);
 
-// Forgets every listing, so that tests start alike.
-void ForgetListings();
-
 }  // namespace vemor::platform::posix

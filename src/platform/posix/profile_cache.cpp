@@ -1,7 +1,6 @@
 #include "platform/posix/profile_cache.h"
 
 #include <cerrno>
-#include <mutex>
 
 #include "platform/posix/names.h"
 #include "platform/posix/recently_used.h"
@@ -11,21 +10,8 @@
 namespace vemor::platform::posix {
 namespace {
 
-struct Known {
-    Stamp stamp;
-    bool settled;
-    Profile profile;
-};
-
-struct Cache {
-    std::mutex lock;
-    RecentlyUsed<Known> known{16};
-};
-
-Cache& TheCache() {
-    static Cache cache;
-    return cache;
-}
+using Known = Kept<Profile>;
+using Cache = KeptCopies<Profile>;
 
 // The copy kept of path when the file is still the version it was read from.
 Profile Unchanged(Cache& cache, const std::string& path) {
@@ -33,7 +19,7 @@ Profile Unchanged(Cache& cache, const std::string& path) {
     if (!known || !known->settled) return nullptr;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !(known->stamp == StampOf(info))) return nullptr;
-    return known->profile;
+    return known->value;
 }
 
 Profile ReadAfresh(Cache& cache, const std::string& path, const timespec& now) {
@@ -52,7 +38,7 @@ Profile ReadAfresh(Cache& cache, const std::string& path, const timespec& now) {
 
 Profile ReadProfile(const std::string& file) {
     const timespec now = Now();
-    Cache& cache = TheCache();
+    Cache& cache = Cache::Shared();
     const std::lock_guard guard(cache.lock);
     if (Profile kept = Unchanged(cache, file)) return kept;
     errno = 0;
@@ -68,22 +54,16 @@ Profile ReadProfile(const std::string& file) {
 }
 
 Profile LastRead(const std::string& path) {
-    Cache& cache = TheCache();
+    Cache& cache = Cache::Shared();
     const std::lock_guard guard(cache.lock);
     const Known* known = cache.known.Find(path);
-    return known ? known->profile : nullptr;
+    return known ? known->value : nullptr;
 }
 
 void ForgetProfile(const std::string& path) {
-    Cache& cache = TheCache();
+    Cache& cache = Cache::Shared();
     const std::lock_guard guard(cache.lock);
     cache.known.Drop(path);
-}
-
-void ForgetProfiles() {
-    Cache& cache = TheCache();
-    const std::lock_guard guard(cache.lock);
-    cache.known.Clear();
 }
 
 }  // namespace vemor::platform::posix

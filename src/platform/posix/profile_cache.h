@@ -24,6 +24,5 @@ Profile LastRead(const std::string& path);
 
 // After a write of ours: the next read reads the file again.
 void ForgetProfile(const std::string& path);
-void ForgetProfiles();
 
 }  // namespace vemor::platform::posix

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/posix/stamp.h"
 
 namespace vemor::platform::posix {
 
@@ -41,6 +44,27 @@ public:
 private:
     std::size_t capacity_;
     std::vector<std::pair<std::string, Value>> items_;  // the most recent last
+};
+
+// A copy of what was read from a file or folder, with the stamp the file or folder had then
+// and whether any later change is sure to show in the stamp.
+template <typename Value>
+struct Kept {
+    Stamp stamp;
+    bool settled;
+    Value value;
+};
+
+// The copies of one kind kept for every caller of the process.
+template <typename Value>
+struct KeptCopies {
+    std::mutex lock;
+    RecentlyUsed<Kept<Value>> known{16};
+
+    static KeptCopies& Shared() {
+        static KeptCopies copies;
+        return copies;
+    }
 };
 
 }  // namespace vemor::platform::posix
