@@ -98,8 +98,8 @@ wineserver -k 2>/dev/null || true
 echo
 echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(uname -sr), median of $rounds rounds"
 echo
-echo "| run          | seconds  | sessions/s | ratio to floor | peak MB |"
-echo "|--------------|----------|------------|----------------|---------|"
+echo "| run          | seconds | sessions/s | ratio to floor | peak MB |"
+echo "|--------------|---------|------------|----------------|---------|"
 row floor_read floor_read
 row preview floor_read
 row floor_apply floor_apply
