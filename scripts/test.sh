@@ -41,7 +41,7 @@ run_ctest build/linux-asan/ctest.log --preset linux-asan -j2 || true
 fuzz_seconds=$([ "${CI:-}" = true ] && echo 60 || echo 20)
 for target in profile_fuzz tree_fuzz; do
     mkdir -p "build/linux-asan/corpus/$target"
-    if unprivileged "build/linux-asan/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=65536 \
+    if unprivileged "build/linux-asan/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=65536 -artifact_prefix=build/linux-asan/ \
         "build/linux-asan/corpus/$target" "tests/fuzz/corpus/$target" >"build/linux-asan/$target.log" 2>&1; then
         echo "$target: ${fuzz_seconds} s, no failure"; passed=$((passed + 1))
     else

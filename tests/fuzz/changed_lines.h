@@ -5,10 +5,11 @@
 
 namespace vemor::fuzz {
 
-// The lines of bytes, cut at CR LF, CR or LF, without their line ends.
+// The lines of bytes, cut at CR LF, CR or LF, without their line ends; a UTF-8 byte-order
+// mark belongs to no line.
 inline std::vector<std::string> Lines(const std::string& bytes) {
     std::vector<std::string> lines;
-    std::size_t begin = 0;
+    std::size_t begin = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     while (begin < bytes.size()) {
         std::size_t end = bytes.find_first_of("\r\n", begin);
         if (end == std::string::npos) end = bytes.size();
