@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source scripts/gui.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}"
 
 passed=0
 failed=0
@@ -34,6 +34,22 @@ cmake --preset linux -DVEMOR_WERROR=ON >/dev/null
 cmake --build --preset linux
 run_ctest build/linux/ctest.log --preset linux -j2 || true
 
+echo "== Native build under AddressSanitizer and UndefinedBehaviorSanitizer, and fuzzing"
+cmake --preset linux-asan -DVEMOR_WERROR=ON >/dev/null
+cmake --build --preset linux-asan
+run_ctest build/linux-asan/ctest.log --preset linux-asan -j2 || true
+# Each fuzz target counts as one test; new inputs go to the build folder, the seeds stay.
+fuzz_seconds=$([ "${CI:-}" = true ] && echo 60 || echo 20)
+for target in profile_fuzz tree_fuzz; do
+    mkdir -p "build/linux-asan/corpus/$target"
+    if unprivileged "build/linux-asan/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -max_len=65536 -artifact_prefix=build/linux-asan/ \
+        "build/linux-asan/corpus/$target" "tests/fuzz/corpus/$target" >"build/linux-asan/$target.log" 2>&1; then
+        echo "$target: ${fuzz_seconds} s, no failure"; passed=$((passed + 1))
+    else
+        echo "$target: FAILED, see build/linux-asan/$target.log"; failed=$((failed + 1))
+    fi
+done
+
 echo "== Windows build"
 cmake --preset windows -DVEMOR_WERROR=ON -DVEMOR_NATIVE_CLI="$PWD/build/linux/src/vemor-patch" >/dev/null
 cmake --build --preset windows
@@ -50,6 +66,6 @@ unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1
 run_ctest build/windows/ctest.log --preset windows -j2 || true
 
 echo
-echo "Logs: build/linux/ctest.log, build/windows/ctest.log"
+echo "Logs: build/linux/ctest.log, build/linux-asan/*.log, build/windows/ctest.log"
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,13 +1,16 @@
 // ScanSessions of modPatch72_01: the walk over the client-data tree.
 #include <array>
 #include <cmath>
+#include <deque>
 #include <limits>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <vector>
 
 #include "app/state.h"
 #include "modules/modPatch72_01.h"
+#include "modules/scan_hook.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -98,8 +101,10 @@ public:
                 levels_.pop_back();
                 continue;
             }
-            const platform::FolderEntry entry = level.entries[level.next++];
-            const std::string folder = level.folder;
+            // Levels live in a deque, so this one stays put while Examine adds the next.
+            const platform::FolderEntry entry = std::move(level.entries[level.next++]);
+            const std::string& folder = level.folder;
+            if (ScanHookForTests) ScanHookForTests(folder + entry.name);
             Examine(folder, entry);
         }
     }
@@ -117,9 +122,19 @@ private:
 
     void OpenLevel(std::string folder) {
         if (!EndsWithSeparator(folder)) folder += platform::kSeparator;
-        auto entries = platform::ListFolder(folder, pattern_);
+        PushLevel(folder, platform::ListFolder(folder, pattern_));
+    }
+
+    void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries) {
         if (!entries || CancelScan != 0) return;
-        levels_.push_back({std::move(folder), std::move(*entries), 0});
+        levels_.push_back({folder, std::move(*entries), 0});
+    }
+
+    // The single-file lookup, answered from the folder's listing where there is one.
+    std::string Lookup(const std::string& folder, const std::vector<platform::FolderEntry>* entries,
+                       const std::string& name) const {
+        if (entries && platform::MatchesEveryName(pattern_)) return platform::FindPlainFileIn(folder, *entries, name);
+        return platform::FindPlainFile(folder + name);
     }
 
     // A failure ends the examination of this subfolder and everything below it; the
@@ -128,27 +143,29 @@ private:
         if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
         const std::string sub = folder + entry.name;
         try {
-            if (!FirstVisit(sub)) return;
-            const std::string separator(1, platform::kSeparator);
-            if (platform::FindPlainFile(sub + separator + "user.dat") == "user.dat")
-                ClientStep(sub + separator + "user.dat", entry.name);
-            const std::string session_file = sub + separator + "sitzung.dat";
-            if (platform::ToUpper(platform::FindPlainFile(session_file)) == "SITZUNG.DAT")
-                SessionStep(session_file, entry.name);
-            OpenLevel(sub);
+            const std::string inner = sub + platform::kSeparator;
+            // One reading of the folder serves both lookups and, afterwards, its own level.
+            std::optional<platform::FolderId> id;
+            auto entries = platform::ListFolder(inner, pattern_, &id);
+            if (!FirstVisit(sub, id)) return;
+            const auto* listed = entries ? &*entries : nullptr;
+            if (Lookup(inner, listed, "user.dat") == "user.dat") ClientStep(inner + "user.dat", entry.name);
+            if (platform::ToUpper(Lookup(inner, listed, "sitzung.dat")) == "SITZUNG.DAT")
+                SessionStep(inner + "sitzung.dat", entry.name);
+            PushLevel(inner, std::move(entries));
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
     }
 
     // Links can lead back into the tree; each physical folder is examined once per run.
-    bool FirstVisit(const std::string& folder) {
-        const auto id = platform::IdentifyFolder(folder);
+    bool FirstVisit(const std::string& folder, std::optional<platform::FolderId> id) {
+        if (!id) id = platform::IdentifyFolder(folder);
         return !id || examined_.insert(*id).second;
     }
 
     const std::string& pattern_;
-    std::vector<Level> levels_;
+    std::deque<Level> levels_;
     std::set<platform::FolderId> examined_;
 };
 

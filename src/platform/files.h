@@ -16,18 +16,32 @@ inline constexpr char kSeparator = '/';
 struct FolderEntry {
     std::string name;   // UTF-8
     bool is_folder;
+    bool is_plain_file = false;  // what the single-file lookup may answer
 };
+
+struct FolderId;
 
 // Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
 // and hidden entries included, ordered by upper-cased name as NTFS delivers them.
-// Nothing when the folder cannot be enumerated.
+// Nothing when the folder cannot be enumerated. Where the backend learns it on the way,
+// id gets what IdentifyFolder would answer for folder.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
-                                                   const std::string& pattern);
+                                                   const std::string& pattern,
+                                                   std::optional<FolderId>* id = nullptr);
 
 // The name under which a plain file (no folder, no hidden or system file) is stored at path,
 // letter case ignored; the empty text when there is none. Throws Failure when the path
 // itself cannot be looked up.
 std::string FindPlainFile(const std::string& path);
+
+// The same answer as FindPlainFile(folder + name), given entries just listed from folder
+// with a pattern that matches every name: where the backend can tell from them, the folder
+// is not read again.
+std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
+                            const std::string& name);
+
+// Whether pattern lets every entry of a folder through.
+bool MatchesEveryName(const std::string& pattern);
 
 // Identifies a physical folder, so that links leading back into a tree are noticed.
 struct FolderId {

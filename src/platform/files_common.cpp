@@ -15,4 +15,8 @@ void SortLikeNtfs(std::vector<FolderEntry>& entries) {
     for (auto& [key, entry] : keyed) entries.push_back(std::move(entry));
 }
 
+bool MatchesEveryName(const std::string& pattern) {
+    return pattern == "*" || pattern == "*.*";
+}
+
 }  // namespace vemor::platform

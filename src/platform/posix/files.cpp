@@ -3,19 +3,17 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 
 #include "app/failure.h"
 #include "platform/files.h"
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/names.h"
 #include "platform/text.h"
 
 namespace vemor::platform {
 namespace {
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
+using posix::ListedName;
 
 // Windows wildcards as FindFirstFile reads them: "*" and "*.*" match every name, "?" one
 // character, letter case ignored.
@@ -33,28 +31,29 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
     return MatchesPattern(name.substr(1), pattern.substr(1));
 }
 
-bool IsFolder(const std::string& folder, const dirent& entry) {
-    if (entry.d_type == DT_DIR) return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
-    // A link to a folder enumerates as a folder, as a junction does on Windows.
+// The entry as the enumeration and the single-file lookup see it; a link counts as what it
+// points to, as a junction does on Windows.
+FolderEntry Classify(const std::string& folder, const ListedName& entry) {
+    if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+        return {entry.name, entry.type == DT_DIR, entry.type == DT_REG};
     struct stat info {};
-    return stat((folder + entry.d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool found = stat((folder + entry.name).c_str(), &info) == 0;
+    return {entry.name, found && S_ISDIR(info.st_mode), found && S_ISREG(info.st_mode)};
 }
 
 }  // namespace
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
-                                                   const std::string& pattern) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-    if (!dir) return std::nullopt;
+                                                   const std::string& pattern,
+                                                   std::optional<FolderId>* id) {
+    posix::Stamp stamp{};
+    const posix::Listing listing = posix::ListNames(folder, &stamp);
+    if (!listing) return std::nullopt;
+    if (id) *id = FolderId{static_cast<std::uint64_t>(stamp.device), static_cast<std::uint64_t>(stamp.inode)};
     std::vector<FolderEntry> entries;
-    errno = 0;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (MatchesPattern(entry->d_name, pattern))
-            entries.push_back({entry->d_name, IsFolder(folder, *entry)});
-    }
-    if (errno != 0) return std::nullopt;
-    SortLikeNtfs(entries);
+    entries.reserve(listing->size());
+    for (const posix::ListedName& entry : *listing)
+        if (MatchesPattern(entry.name, pattern)) entries.push_back(Classify(folder, entry));
     return entries;
 }
 
@@ -68,6 +67,14 @@ std::string FindPlainFile(const std::string& path) {
     struct stat info {};
     if (stat((folder + stored).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
     return stored;
+}
+
+std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
+                            const std::string& name) {
+    if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos)
+        throw Failure(failure_number::kBadFileName, "Ungültiger Dateiname: " + folder + name);
+    const FolderEntry* stored = posix::PickSpelling(entries, name);
+    return stored && stored->is_plain_file ? stored->name : std::string();
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {

@@ -1,6 +1,8 @@
 #include "platform/posix/ini_document.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/utf8.h"
 
@@ -37,6 +39,25 @@ bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Skips four units at a time while none of them could end a line (all above "\r"), so that
+// the long lines of a profile file cost little to split.
+std::size_t SkipAboveLineEnds(const char16_t* units, std::size_t pos, std::size_t size) {
+    constexpr std::uint64_t kLow = 0x000E000E000E000EULL;   // a unit below 0x0E borrows ...
+    constexpr std::uint64_t kHigh = 0x8000800080008000ULL;  // ... into its top bit
+    for (; pos + 4 <= size; pos += 4) {
+        std::uint64_t four;
+        std::memcpy(&four, units + pos, sizeof four);
+        if (((four - kLow) & ~four & kHigh) != 0) break;
+    }
+    return pos;
+}
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
 IniDocument::IniDocument(const std::string& bytes) {
@@ -52,17 +73,17 @@ IniDocument::IniDocument(const std::string& bytes) {
     if (encoding_ == Encoding::Utf16LE || encoding_ == Encoding::Utf16BE) {
         const bool little = encoding_ == Encoding::Utf16LE;
         bom_units_ = 1;
-        units_.reserve(bytes.size() / 2);
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-            const auto low = little ? byte(i) : byte(i + 1);
-            const auto high = little ? byte(i + 1) : byte(i);
-            units_ += static_cast<char16_t>(low | (high << 8));
+        units_.resize(bytes.size() / 2);
+        for (std::size_t i = 0; i < units_.size(); ++i) {
+            const auto low = little ? byte(2 * i) : byte(2 * i + 1);
+            const auto high = little ? byte(2 * i + 1) : byte(2 * i);
+            units_[i] = static_cast<char16_t>(low | (high << 8));
         }
         // An odd trailing byte cannot be a unit; it is kept so that a rewrite loses nothing.
         if (bytes.size() % 2 != 0) trailing_byte_ = bytes.back();
     } else {
-        units_.reserve(bytes.size());
-        for (std::size_t i = 0; i < bytes.size(); ++i) units_ += static_cast<char16_t>(byte(i));
+        units_.resize(bytes.size());
+        for (std::size_t i = 0; i < bytes.size(); ++i) units_[i] = static_cast<char16_t>(byte(i));
     }
     Parse();
 }
@@ -87,14 +108,15 @@ std::string IniDocument::Bytes() const {
 
 void IniDocument::Parse() {
     lines_.clear();
+    const char16_t* const units = units_.data();
+    const std::size_t size = units_.size();
     std::size_t begin = bom_units_;
-    while (begin < units_.size()) {
-        std::size_t end = begin;
-        while (end < units_.size() && units_[end] != '\r' && units_[end] != '\n') ++end;
+    while (begin < size) {
+        std::size_t end = SkipAboveLineEnds(units, begin, size);
+        while (end < size && units[end] != u'\r' && units[end] != u'\n') ++end;
         std::size_t next = end;
-        if (next < units_.size() && units_[next] == '\r') ++next;
-        if (next < units_.size() && units_[next] == '\n' && (next == end || units_[end] == '\r'))
-            ++next;
+        if (next < size && units[next] == '\r') ++next;
+        if (next < size && units[next] == '\n' && (next == end || units[end] == '\r')) ++next;
         lines_.push_back(ParseLine(begin, end, next));
         begin = next;
     }
@@ -187,7 +209,16 @@ std::u16string IniDocument::Units(const std::string& text) const {
 }
 
 bool IniDocument::NameIs(const Line& line, const std::string& name) const {
-    return EqualIgnoringAsciiCase(Utf8(line.name_begin, line.name_end), name);
+    // ASCII units compare as they stand; only a name beyond ASCII needs the conversion.
+    if (line.name_end - line.name_begin != name.size())
+        return !IsAscii(name) && EqualIgnoringAsciiCase(Utf8(line.name_begin, line.name_end), name);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char16_t unit = units_[line.name_begin + i];
+        if (unit >= 0x80 || static_cast<unsigned char>(name[i]) >= 0x80)
+            return EqualIgnoringAsciiCase(Utf8(line.name_begin, line.name_end), name);
+        if (AsciiUpper(static_cast<char>(unit)) != AsciiUpper(name[i])) return false;
+    }
+    return true;
 }
 
 std::optional<std::size_t> IniDocument::FindSection(const std::string& section) const {

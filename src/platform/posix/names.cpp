@@ -1,45 +1,41 @@
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <memory>
-
+#include "platform/posix/folder_cache.h"
 #include "platform/posix/names.h"
-#include "platform/text.h"
 
 namespace vemor::platform::posix {
 namespace {
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
 
 }  // namespace
 
+std::optional<std::string> SpellingInFolder(const std::string& path) {
+    const Listing listing = ListNames(FolderOf(path));
+    if (!listing) return std::nullopt;
+    const ListedName* stored = PickSpelling(*listing, NameOf(path));
+    return stored ? stored->name : std::string();
+}
+
 std::string StoredName(const std::string& path) {
-    const std::size_t cut = path.rfind('/');
-    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    const std::string name = NameOf(path);
     if (name.empty()) return {};
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) return name;
-
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "." : folder.c_str()));
-    if (!dir) return {};
-    const std::string wanted = ToUpper(name);
-    std::string best;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (ToUpper(entry->d_name) != wanted) continue;
-        // Enumeration order is arbitrary here; the smallest name keeps the choice stable.
-        if (best.empty() || std::string(entry->d_name) < best) best = entry->d_name;
-    }
-    return best;
+    return SpellingInFolder(path).value_or(std::string());
 }
 
 std::string ResolveStoredPath(const std::string& path) {
     const std::string stored = StoredName(path);
-    if (stored.empty()) return path;
-    const std::size_t cut = path.rfind('/');
-    return (cut == std::string::npos ? std::string() : path.substr(0, cut + 1)) + stored;
+    return stored.empty() ? path : FolderOf(path) + stored;
 }
 
 }  // namespace vemor::platform::posix

@@ -2,6 +2,7 @@
 
 #include "platform/posix/ini_document.h"
 #include "platform/posix/names.h"
+#include "platform/posix/profile_cache.h"
 #include "platform/posix/replace_file.h"
 #include "platform/utf8.h"
 
@@ -43,9 +44,8 @@ std::string CutTrailingBlanks(std::string text) {
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size) {
-    std::string bytes;
-    if (posix::ReadWholeFile(posix::ResolveStoredPath(file), bytes)) {
-        if (auto value = posix::IniDocument(bytes).Find(section, key))
+    if (const posix::Profile profile = posix::ReadProfile(file)) {
+        if (auto value = profile->document.Find(section, key))
             return Fit(StripQuotes(std::move(*value)), size);
     }
     return Fit(CutTrailingBlanks(fallback), size);
@@ -54,13 +54,21 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
 bool WriteProfileText(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value) {
     const std::string path = posix::ResolveStoredPath(file);
+    // What we read of this file last: the value is written into that version or not at all,
+    // so a file that vanished, or changed under us since, is neither recreated nor overwritten.
+    const posix::Profile read = posix::LastRead(path);
     std::string bytes;
-    // A file that exists but cannot be read must not be replaced by one holding only the key.
-    if (!posix::ReadWholeFile(path, bytes) && posix::Exists(path)) return false;
+    if (posix::ReadWholeFile(path, bytes)) {
+        if (read && bytes != read->bytes) return false;
+    } else if (read || posix::Exists(path)) {
+        // A file that exists but cannot be read must not be replaced by one holding only the key.
+        return false;
+    }
     posix::IniDocument document(bytes);
     document.Set(section, key, value);
-    const std::string updated = document.Bytes();
-    return posix::ReplaceFile(path, updated);
+    const bool written = posix::ReplaceFile(path, document.Bytes());
+    posix::ForgetProfile(path);
+    return written;
 }
 
 }  // namespace vemor::platform

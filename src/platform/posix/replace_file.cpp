@@ -52,11 +52,12 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents) {
+bool ReadWholeFile(const std::string& path, std::string& contents, struct stat* opened) {
     Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return false;
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (opened) *opened = info;
     contents.clear();
     contents.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];

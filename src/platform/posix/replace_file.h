@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace vemor::platform::posix {
@@ -12,8 +14,9 @@ namespace vemor::platform::posix {
 // cannot be written.
 bool ReplaceFile(const std::string& path, const std::string& contents);
 
-// The whole file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& contents);
+// The whole file, and the state of the file opened when opened is given; false when it
+// cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& contents, struct stat* opened = nullptr);
 
 // Whether anything (a file, a folder, a dangling link) is stored at path.
 bool Exists(const std::string& path);

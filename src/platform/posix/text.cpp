@@ -30,9 +30,13 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::string ToUpper(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+    std::string out(text);
+    // Names are mostly ASCII, which needs no decoding.
     std::size_t pos = 0;
+    for (; pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80; ++pos)
+        if (text[pos] >= 'a' && text[pos] <= 'z') out[pos] = static_cast<char>(text[pos] - 32);
+    if (pos == text.size()) return out;
+    out.resize(pos);
     while (pos < text.size()) {
         const std::size_t start = pos;
         const char32_t cp = utf8::Next(text, pos);

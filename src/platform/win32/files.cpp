@@ -15,7 +15,8 @@ struct FindCloser {
 }  // namespace
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
-                                                   const std::string& pattern) {
+                                                   const std::string& pattern,
+                                                   std::optional<FolderId>*) {
     WIN32_FIND_DATAW data{};
     const HANDLE find = FindFirstFileExW(win32::Wide(folder + pattern).c_str(), FindExInfoBasic,
                                          &data, FindExSearchNameMatch, nullptr,
@@ -24,8 +25,10 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
     const FindCloser closer{find};
     std::vector<FolderEntry> entries;
     do {
+        const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
         entries.push_back({win32::Narrow(data.cFileName),
-                           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+                           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                           (data.dwFileAttributes & not_plain) == 0});
     } while (FindNextFileW(find, &data));
     // NTFS already delivers this order; FAT and network drives do not.
     SortLikeNtfs(entries);
@@ -48,6 +51,12 @@ std::string FindPlainFile(const std::string& path) {
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((data.dwFileAttributes & excluded) != 0) return {};
     return win32::Narrow(data.cFileName);
+}
+
+// Windows also matches short 8.3 names, which no listing shows: it looks for itself.
+std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>&,
+                            const std::string& name) {
+    return FindPlainFile(folder + name);
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {

@@ -1,0 +1,86 @@
+// Any bytes as a profile file: reading never fails, a written key reads back as written,
+// and every other line stays as it was.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+#include "changed_lines.h"
+#include "platform/posix/ini_document.h"
+#include "platform/profile.h"
+
+namespace {
+
+using vemor::platform::posix::Encoding;
+using vemor::platform::posix::IniDocument;
+
+constexpr const char* kSections[] = {"Optionen", "optionen", "TreeData", "Neu", "\xC3\x84rger"};
+constexpr const char* kKeys[] = {"Normdaten", "NORMDATEN", "Identifikation", "X y", "\xC3\x96l"};
+constexpr const char* kValues[] = {"1", "0", "", "abc 1", ("\xC3\xBC" "ber")};
+
+void Check(bool holds, const char* invariant) {
+    if (holds) return;
+    std::fprintf(stderr, "broken: %s\n", invariant);
+    std::abort();
+}
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+const std::string& FilePath() {
+    static const std::string path = [] {
+        const auto folder = std::filesystem::temp_directory_path() / ("vemor-fuzz-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        return (folder / "sitzung.dat").string();
+    }();
+    return path;
+}
+
+std::string ReadBack(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3) return 0;
+    const std::string section = kSections[data[0] % std::size(kSections)];
+    const std::string key = kKeys[data[1] % std::size(kKeys)];
+    const std::string value = kValues[data[2] % std::size(kValues)];
+    const std::string bytes(reinterpret_cast<const char*>(data + 3), size - 3);
+
+    IniDocument document(bytes);
+    Check(document.Bytes() == bytes, "a document gives back the bytes it was made of");
+    document.Find(section, key);
+    document.Set(section, key, value);
+    const std::string written = document.Bytes();
+    Check(IniDocument(written).Find(section, key) == value, "a written key reads back as written");
+    if (document.encoding() == Encoding::Ansi || document.encoding() == Encoding::Utf8) {
+        const auto difference = vemor::fuzz::Compare(bytes, written);
+        Check(difference.removed.size() <= 1 && difference.added.size() <= 3, "one line edited or added");
+        // Names beyond ASCII are stored in the file's own encoding; the counts above suffice.
+        for (const std::string& line : difference.removed)
+            Check(!IsAscii(key) || vemor::fuzz::Mentions(line, key), "only the key's line is replaced");
+        for (const std::string& line : difference.added)
+            Check(!IsAscii(key) || vemor::fuzz::Mentions(line, key) || vemor::fuzz::Mentions(line, "["),
+                  "only the key's lines are added");
+    }
+
+    // The same through the file: read first, as the scan does, then write and read back.
+    const std::string& path = FilePath();
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    vemor::platform::ReadProfileText(path, section, key, "", 32000);
+    Check(vemor::platform::WriteProfileText(path, section, key, value), "a writable file is written");
+    Check(ReadBack(path) == written, "the file holds what the document wrote");
+    const auto read = vemor::platform::ReadProfileText(path, section, key, "fehlt", 32000);
+    Check(read.text == value.substr(0, 31999), "the file reads back as written");
+    return 0;
+}
