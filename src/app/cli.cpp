@@ -1,10 +1,10 @@
-#include "app/cli.h"
+#include "cli.h"
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
-#include "platform/console.h"
-#include "platform/files.h"
+#include "console.h"
+#include "files.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
 
 namespace vemor {
 namespace {

@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
-#include "platform/console.h"
+#include "cli.h"
+#include "console.h"
 
 namespace {
 

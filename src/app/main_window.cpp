@@ -1,7 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "forms/frmPatch72_01.h"
+#include "frmPatch72_01.h"
 
 // The desktop program: one main window, its load handler has already run a first preview
 // when it is shown.

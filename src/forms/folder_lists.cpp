@@ -1,9 +1,11 @@
-#include "forms/folder_lists.h"
+#include "folder_lists.h"
 
 #include <algorithm>
 #include <cwctype>
 
-#include "forms/resources.h"
+#include "files.h"
+#include "resources.h"
+#include "win32/wide.h"
 
 namespace vemor::forms {
 namespace {
@@ -12,14 +14,7 @@ enum Picture { kClosed = 0, kOpen = 1, kDrive = 2 };
 constexpr COLORREF kTransparent = RGB(255, 0, 255);
 
 std::wstring FullPath(std::wstring_view path) {
-    const std::wstring text(path);
-    const DWORD length = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return {};
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(text.c_str(), length, full.data(), nullptr);
-    if (written == 0 || written >= length) return {};
-    full.resize(written);
-    return full;
+    return platform::win32::Wide(platform::AbsolutePath(platform::win32::Narrow(path)));
 }
 
 std::wstring WithoutFinalSeparator(std::wstring path) {
@@ -33,18 +28,12 @@ std::wstring WithSeparator(const std::wstring& folder) {
 
 // The subfolders of folder sorted by name, or nothing when it cannot be read.
 bool ReadSubfolders(const std::wstring& folder, std::vector<std::wstring>& names) {
-    WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW((WithSeparator(folder) + L"*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchLimitToDirectories, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    do {
-        const std::wstring name = data.cFileName;
-        const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (data.dwFileAttributes & hidden) == 0 &&
-            name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    const auto entries = platform::ListFolder(platform::win32::Narrow(WithSeparator(folder)), "*");
+    if (!entries) return false;
+    for (const platform::FolderEntry& entry : *entries) {
+        if (entry.is_folder && !entry.is_hidden && entry.name != "." && entry.name != "..")
+            names.push_back(platform::win32::Wide(entry.name));
+    }
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
         return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
     });
@@ -88,15 +77,15 @@ void DrawEntry(const DRAWITEMSTRUCT& item, HIMAGELIST pictures, int picture, int
 
 }  // namespace
 
-HIMAGELIST LoadFolderPictures(int dpi) {
+OwnedImageList LoadFolderPictures(int dpi) {
     const int size = MulDiv(16, dpi, 96);
     const int height = MulDiv(13, dpi, 96);
-    const HIMAGELIST list = ImageList_Create(size, height, ILC_COLOR24 | ILC_MASK, 3, 0);
+    auto list = Own<OwnedImageList>(ImageList_Create(size, height, ILC_COLOR24 | ILC_MASK, 3, 0));
+    if (!list) return list;
     for (const int id : {IDB_FOLDER_CLOSED, IDB_FOLDER_OPEN, IDB_DRIVE}) {
-        const auto bitmap = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
-                                                            IMAGE_BITMAP, size, height, LR_DEFAULTCOLOR));
-        ImageList_AddMasked(list, bitmap, kTransparent);
-        DeleteObject(bitmap);
+        const auto bitmap = Own<OwnedGdi<HBITMAP>>(static_cast<HBITMAP>(LoadImageW(
+            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, size, height, LR_DEFAULTCOLOR)));
+        if (bitmap) ImageList_AddMasked(list.get(), bitmap.get(), kTransparent);
     }
     return list;
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "gdi.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,6 +56,6 @@ private:
 };
 
 // The folder pictures in the order the lists use them: closed, open, drive.
-HIMAGELIST LoadFolderPictures(int dpi);
+OwnedImageList LoadFolderPictures(int dpi);
 
 }  // namespace vemor::forms

@@ -1,12 +1,12 @@
-#include "forms/frmEinstellungenPath.h"
+#include "frmEinstellungenPath.h"
 
 #include <string>
 
-#include "app/state.h"
-#include "forms/layout.h"
-#include "forms/white_button.h"
-#include "forms/window_proc.h"
-#include "platform/win32/wide.h"
+#include "layout.h"
+#include "state.h"
+#include "white_button.h"
+#include "win32/wide.h"
+#include "window_proc.h"
 
 namespace vemor::forms {
 namespace {
@@ -59,21 +59,14 @@ void frmEinstellungenPath::ShowModal(HWND owner) {
     DestroyWindow(window);
 }
 
-frmEinstellungenPath::~frmEinstellungenPath() {
-    if (font_ != nullptr) DeleteObject(font_);
-    if (white_ != nullptr) DeleteObject(white_);
-    if (pictures_ != nullptr) ImageList_Destroy(pictures_);
-}
-
 void frmEinstellungenPath::CreateControls() {
     const int dpi = SystemDpi();
-    font_ = CreateDialogFont();
-    white_ = CreateSolidBrush(kWhite);
+    font_ = Own<OwnedGdi<HFONT>>(CreateDialogFont());
     pictures_ = LoadFolderPictures(dpi);
     SetFormIcon(window_);
     for (const ControlSpec& spec : kControls) {
         const HWND control = CreateControl(window_, spec, dpi);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (spec.style == kWhiteButtonStyle) KeepDoubleClicksAsClicks(control);
     }
     const HWND drives = GetDlgItem(window_, drvNewChangePath);
@@ -91,8 +84,8 @@ void frmEinstellungenPath::CreateControls() {
                  SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(folders, LB_SETITEMHEIGHT, 0, MulDiv(17, dpi, 96));
 
-    drives_.Attach(drives, pictures_);
-    folders_.Attach(folders, pictures_);
+    drives_.Attach(drives, pictures_.get());
+    folders_.Attach(folders, pictures_.get());
     drives_.on_change = [this] { folders_.SetFolder(drives_.Drive()); };
     folders_.on_change = [this] { SetWindowTextW(text_box_, folders_.Folder().c_str()); };
 }

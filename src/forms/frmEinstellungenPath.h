@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include "forms/folder_lists.h"
-#include "forms/window_proc.h"
+#include "folder_lists.h"
+#include "gdi.h"
+#include "window_proc.h"
 
 namespace vemor::forms {
 
@@ -20,7 +21,7 @@ public:
 
 private:
     frmEinstellungenPath() = default;
-    ~frmEinstellungenPath();
+    ~frmEinstellungenPath() = default;
     template <class Form>
     friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -31,9 +32,8 @@ private:
 
     HWND window_ = nullptr;
     HWND text_box_ = nullptr;
-    HFONT font_ = nullptr;
-    HBRUSH white_ = nullptr;
-    HIMAGELIST pictures_ = nullptr;
+    OwnedGdi<HFONT> font_;
+    OwnedImageList pictures_;
     DriveList drives_;
     DirectoryList folders_;
     bool closed_ = false;

@@ -1,16 +1,16 @@
-#include "forms/frmPatch72_01.h"
+#include "frmPatch72_01.h"
 
 #include <string>
 
-#include "app/state.h"
-#include "forms/frmEinstellungenPath.h"
-#include "forms/layout.h"
-#include "forms/qrx_launcher.h"
-#include "forms/resources.h"
-#include "forms/white_button.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
-#include "platform/win32/wide.h"
+#include "frmEinstellungenPath.h"
+#include "layout.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "qrx_launcher.h"
+#include "resources.h"
+#include "state.h"
+#include "white_button.h"
+#include "win32/wide.h"
 
 namespace vemor::forms {
 namespace {
@@ -56,15 +56,6 @@ bool IsLabel(int id) {
            id == frmPatch72_01::Label4;
 }
 
-// A handler step that fails is skipped; the handler goes on with the next one.
-template <class Step>
-void Try(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 }  // namespace
 
 std::unique_ptr<frmPatch72_01> frmPatch72_01::Create() {
@@ -82,24 +73,21 @@ std::unique_ptr<frmPatch72_01> frmPatch72_01::Create() {
 }
 
 frmPatch72_01::~frmPatch72_01() {
+    // The window goes first: its controls use the fonts until then.
     if (window_ != nullptr) DestroyWindow(window_);
-    for (HGDIOBJ object : {static_cast<HGDIOBJ>(title_font_), static_cast<HGDIOBJ>(text_font_),
-                           static_cast<HGDIOBJ>(bold_font_), static_cast<HGDIOBJ>(dialog_font_),
-                           static_cast<HGDIOBJ>(refresh_picture_)})
-        if (object != nullptr) DeleteObject(object);
 }
 
 void frmPatch72_01::CreateControls() {
     const int dpi = SystemDpi();
-    title_font_ = CreateSansSerif(1350, true, dpi);
-    text_font_ = CreateSansSerif(975, false, dpi);
-    bold_font_ = CreateSansSerif(975, true, dpi);
-    dialog_font_ = CreateDialogFont();
-    refresh_picture_ = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_REFRESH),
-                                                       IMAGE_BITMAP, MulDiv(15, dpi, 96), MulDiv(20, dpi, 96),
-                                                       LR_DEFAULTCOLOR));
+    title_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(1350, true, dpi));
+    text_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, false, dpi));
+    bold_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, true, dpi));
+    dialog_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFont());
+    refresh_picture_ = Own<OwnedGdi<HBITMAP>>(static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_REFRESH), IMAGE_BITMAP, MulDiv(15, dpi, 96),
+                   MulDiv(20, dpi, 96), LR_DEFAULTCOLOR)));
     SetFormIcon(window_);
-    const HFONT fonts[] = {dialog_font_, title_font_, text_font_, bold_font_};
+    const HFONT fonts[] = {dialog_font_.get(), title_font_.get(), text_font_.get(), bold_font_.get()};
     for (const MainControl& control : kControls) {
         const HWND item = CreateControl(window_, control.spec, dpi);
         SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(fonts[static_cast<int>(control.font)]), FALSE);
@@ -123,28 +111,28 @@ void frmPatch72_01::Show(int show_command) {
 // ---- Handlers
 
 void frmPatch72_01::Load() {
-    Try([] { CancelScan = 0; });
-    Try([] { PatchPath = GetPersonalPath() + "Eigene Diagnostik\\"; });
-    Try([&] { SetWindowTextW(Item(txtPatchVerzeichnis), platform::win32::Wide(PatchPath).c_str()); });
+    SkipFailure([] { CancelScan = 0; });
+    SkipFailure([] { PatchPath = GetPersonalPath() + "Eigene Diagnostik\\"; });
+    SkipFailure([&] { SetWindowTextW(Item(txtPatchVerzeichnis), platform::win32::Wide(PatchPath).c_str()); });
     OnRefresh();
 }
 
 void frmPatch72_01::OnRefresh() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    Try([] { SessionCount = 0; });
-    Try([&] { lines_.Clear(); });
-    Try([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
-    Try([] { ApplyPatch = 0; });
-    Try([] { RefreshSessionList(); });
+    SkipFailure([] { SessionCount = 0; });
+    SkipFailure([&] { lines_.Clear(); });
+    SkipFailure([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
+    SkipFailure([] { ApplyPatch = 0; });
+    SkipFailure([] { RefreshSessionList(); });
     EnableWindow(Item(cmdStart), lines_.Count() > 1);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void frmPatch72_01::OnStart() {
-    Try([] { SessionCount = 0; });
-    Try([&] { lines_.Clear(); });
-    Try([] { ApplyPatch = -1; });
-    Try([] { RefreshSessionList(); });
+    SkipFailure([] { SessionCount = 0; });
+    SkipFailure([&] { lines_.Clear(); });
+    SkipFailure([] { ApplyPatch = -1; });
+    SkipFailure([] { RefreshSessionList(); });
     // The focus must not stay on the button that is disabled now.
     if (GetFocus() == Item(cmdStart)) SetFocus(Item(cmdClose));
     EnableWindow(Item(cmdStart), FALSE);
@@ -157,10 +145,10 @@ void frmPatch72_01::OnStart() {
 
 void frmPatch72_01::OnChangePath() {
     const HWND text_box = Item(txtPatchVerzeichnis);
-    Try([&] { NewChangePath = platform::win32::Narrow(WindowText(text_box)); });
-    Try([&] { frmEinstellungenPath::ShowModal(window_); });
-    Try([] { if (NewChangePath.empty() || NewChangePath.back() != '\\') NewChangePath += '\\'; });
-    Try([&] { SetWindowTextW(text_box, platform::win32::Wide(NewChangePath).c_str()); });
+    SkipFailure([&] { NewChangePath = platform::win32::Narrow(WindowText(text_box)); });
+    SkipFailure([&] { frmEinstellungenPath::ShowModal(window_); });
+    SkipFailure([] { if (NewChangePath.empty() || NewChangePath.back() != '\\') NewChangePath += '\\'; });
+    SkipFailure([&] { SetWindowTextW(text_box, platform::win32::Wide(NewChangePath).c_str()); });
     SendMessageW(text_box, EM_SETREADONLY, FALSE, 0);
     EnableWindow(text_box, TRUE);
     SetFocus(text_box);
@@ -186,7 +174,7 @@ bool frmPatch72_01::StartQRXExe() {
     try {
         const QrxLocation location = LocateQrx();
         if (!location.found)
-            throw Failure(53, "Datei nicht gefunden: " + std::string(kProgramFile));
+            throw Failure(failure_number::kFileNotFound, "Datei nicht gefunden: " + std::string(kProgramFile));
         StartProgram(location.program_path);
         return true;
     } catch (...) {
@@ -249,7 +237,7 @@ LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_ : nullptr);
+        DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_.get() : nullptr);
         return TRUE;
     }
     case WM_CTLCOLORSTATIC:

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "forms/list_box_lines.h"
-#include "forms/window_proc.h"
+#include "gdi.h"
+#include "list_box_lines.h"
+#include "window_proc.h"
 
 namespace vemor::forms {
 
@@ -58,11 +59,11 @@ private:
     HWND window_ = nullptr;
     HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
     ListBoxLines lines_;
-    HFONT title_font_ = nullptr;
-    HFONT text_font_ = nullptr;
-    HFONT bold_font_ = nullptr;
-    HFONT dialog_font_ = nullptr;
-    HBITMAP refresh_picture_ = nullptr;
+    OwnedGdi<HFONT> title_font_;
+    OwnedGdi<HFONT> text_font_;
+    OwnedGdi<HFONT> bold_font_;
+    OwnedGdi<HFONT> dialog_font_;
+    OwnedGdi<HBITMAP> refresh_picture_;
 };
 
 }  // namespace vemor::forms

@@ -1,11 +1,12 @@
-#include "forms/layout.h"
+#include "layout.h"
+
+#include "gdi.h"
 
 namespace vemor::forms {
 
 int SystemDpi() {
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const auto screen = Own<OwnedScreenDc>(GetDC(nullptr));
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
     return dpi > 0 ? dpi : 96;
 }
 

@@ -1,12 +1,10 @@
-#include "forms/list_box_lines.h"
+#include "list_box_lines.h"
 
-#include "app/failure.h"
-#include "platform/win32/wide.h"
+#include "failure.h"
+#include "win32/wide.h"
 
 namespace vemor::forms {
 namespace {
-
-constexpr std::int32_t kIndexOutOfRange = 9;
 
 WPARAM Index(std::size_t index) { return static_cast<WPARAM>(index); }
 
@@ -19,7 +17,7 @@ std::size_t ListBoxLines::Count() const {
 
 std::string ListBoxLines::Line(std::size_t index) const {
     const LRESULT length = SendMessageW(list_box_, LB_GETTEXTLEN, Index(index), 0);
-    if (length == LB_ERR) throw Failure(kIndexOutOfRange, "Index außerhalb des gültigen Bereichs");
+    if (length == LB_ERR) throw Failure(failure_number::kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs");
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     const LRESULT copied = SendMessageW(list_box_, LB_GETTEXT, Index(index), reinterpret_cast<LPARAM>(text.data()));
     text.resize(copied < 0 ? 0 : static_cast<std::size_t>(copied));
@@ -28,7 +26,7 @@ std::string ListBoxLines::Line(std::size_t index) const {
 
 void ListBoxLines::Remove(std::size_t index) {
     if (SendMessageW(list_box_, LB_DELETESTRING, Index(index), 0) == LB_ERR)
-        throw Failure(kIndexOutOfRange, "Index außerhalb des gültigen Bereichs");
+        throw Failure(failure_number::kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs");
 }
 
 void ListBoxLines::Clear() { SendMessageW(list_box_, LB_RESETCONTENT, 0, 0); }

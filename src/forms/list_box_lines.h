@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/result_list.h"
+#include "result_list.h"
 
 namespace vemor::forms {
 

@@ -1,10 +1,11 @@
-#include "forms/white_button.h"
+#include "white_button.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-#include "forms/layout.h"
+#include "gdi.h"
+#include "layout.h"
 
 namespace vemor::forms {
 namespace {
@@ -21,14 +22,14 @@ LRESULT CALLBACK DoubleClickAsClick(HWND button, UINT message, WPARAM wparam, LP
 void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
     BITMAP info{};
     GetObjectW(picture, sizeof(info), &info);
-    const HDC source = CreateCompatibleDC(dc);
-    const HGDIOBJ old = SelectObject(source, picture);
+    const auto source = Own<OwnedDc>(CreateCompatibleDC(dc));
+    if (!source) return;
+    const HGDIOBJ old = SelectObject(source.get(), picture);
     const int left = area.left + (area.right - area.left - info.bmWidth) / 2;
     const int top = area.top + (area.bottom - area.top - info.bmHeight) / 2;
-    TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source, 0, 0, info.bmWidth,
+    TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.get(), 0, 0, info.bmWidth,
                    info.bmHeight, kTransparent);
-    SelectObject(source, old);
-    DeleteDC(source);
+    SelectObject(source.get(), old);
 }
 
 void DrawCaption(HDC dc, HWND button, RECT area, bool disabled) {
@@ -61,9 +62,7 @@ void DrawWhiteButton(const DRAWITEMSTRUCT& item, HBITMAP picture) {
     const bool disabled = (item.itemState & ODS_DISABLED) != 0;
     const int saved = SaveDC(dc);
 
-    const HBRUSH white = CreateSolidBrush(kWhite);
-    FillRect(dc, &r, white);
-    DeleteObject(white);
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     DrawEdge(dc, &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT | BF_ADJUST);
 
     RECT content = r;

@@ -1,6 +1,6 @@
-#include "forms/window_proc.h"
+#include "window_proc.h"
 
-#include "forms/resources.h"
+#include "resources.h"
 
 namespace vemor::forms {
 

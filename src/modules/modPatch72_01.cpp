@@ -1,10 +1,10 @@
-#include "modules/modPatch72_01.h"
+#include "modPatch72_01.h"
 
 #include <new>
 
-#include "platform/console.h"
-#include "platform/profile.h"
-#include "platform/text.h"
+#include "console.h"
+#include "profile.h"
+#include "text.h"
 
 namespace vemor {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/failure.h"
+#include "failure.h"
 
 namespace vemor {
 

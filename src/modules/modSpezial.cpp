@@ -1,7 +1,7 @@
-#include "modules/modSpezial.h"
+#include "modSpezial.h"
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
+#include "modPatch72_01.h"
+#include "state.h"
 
 namespace vemor {
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <variant>
 
+#include "registry.h"
+
 namespace vemor {
 
 // One scan run over PatchPath, then the result list tidied: a trailing client entry without
@@ -14,8 +16,8 @@ std::string EmptyResultLine(std::int32_t session_count);
 
 // A registry value as read: unset, a text (REG_SZ) or a signed 32-bit number (REG_DWORD).
 using RegistryValue = std::variant<std::monostate, std::string, std::int32_t>;
-using RegistryRoot = std::uint32_t;
-inline constexpr RegistryRoot kHkeyCurrentUser = 0x80000001;
+using platform::kHkeyCurrentUser;
+using platform::RegistryRoot;
 
 // Reads value_name below root\key_path into value, which is written only when a text or a
 // 32-bit number was read. Returns 0 or the error code of the step that failed.

@@ -1,7 +1,8 @@
 #include <string>
 
-#include "modules/modSpezial.h"
-#include "modules/user_folder_services.h"
+#include "modSpezial.h"
+#include "owned.h"
+#include "user_folder_services.h"
 
 namespace vemor {
 namespace {
@@ -34,6 +35,13 @@ std::int32_t ReadNumber(UserFolderServices& services, RegistryKey key, const std
     return status;
 }
 
+// Closes a key through the services that opened it.
+struct KeyCloser {
+    UserFolderServices* services;
+    std::int32_t operator()(RegistryKey key) const { return services->CloseKey(key); }
+};
+using OwnedKey = platform::Owned<RegistryKey, KeyCloser>;
+
 std::int32_t ReadOpenKey(UserFolderServices& services, RegistryKey key,
                          const std::string& value_name, RegistryValue& value) {
     std::uint32_t type = 0;
@@ -51,17 +59,12 @@ std::int32_t ReadOpenKey(UserFolderServices& services, RegistryKey key,
 std::int32_t ReadRegistryValue(RegistryRoot root, const std::string& key_path,
                                const std::string& value_name, RegistryValue& value) {
     UserFolderServices& services = CurrentUserFolderServices();
-    RegistryKey key = 0;
-    const std::int32_t opened = services.OpenKey(root, key_path, platform::kKeyReadValues, key);
+    RegistryKey opened_key = 0;
+    const std::int32_t opened = services.OpenKey(root, key_path, platform::kKeyReadValues, opened_key);
     if (opened != 0) return opened;
-    std::int32_t status = 0;
-    try {
-        status = ReadOpenKey(services, key, value_name, value);
-    } catch (...) {
-        services.CloseKey(key);
-        throw;
-    }
-    const std::int32_t closed = services.CloseKey(key);
+    OwnedKey key(opened_key, KeyCloser{&services});
+    const std::int32_t status = ReadOpenKey(services, key.get(), value_name, value);
+    const std::int32_t closed = key.Close();
     return status != 0 ? status : closed;
 }
 

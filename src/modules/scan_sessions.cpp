@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/scan_hook.h"
-#include "platform/files.h"
-#include "platform/text.h"
+#include "files.h"
+#include "modPatch72_01.h"
+#include "scan_hook.h"
+#include "state.h"
+#include "text.h"
 
 namespace vemor {
 namespace {

@@ -1,6 +1,6 @@
-#include "modules/user_folder_services.h"
+#include "user_folder_services.h"
 
-#include "platform/program_folder.h"
+#include "program_folder.h"
 
 namespace vemor {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "modules/modSpezial.h"
-#include "platform/registry.h"
+#include "modSpezial.h"
+#include "registry.h"
 
 namespace vemor {
 

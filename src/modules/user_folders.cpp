@@ -2,26 +2,17 @@
 #include <string>
 #include <variant>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
-#include "modules/user_folder_services.h"
-#include "platform/files.h"
+#include "files.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
+#include "user_folder_services.h"
 
 namespace vemor {
 namespace {
 
 // Stands for a lookup that never returned, so that the next one still runs.
 constexpr std::int32_t kNotLookedUp = -1;
-
-// The folder lookups never stop: a step that fails is left out and the next one runs.
-template <typename Step>
-void Skip(Step step) noexcept {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 std::string FolderText(const RegistryValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return *text;
@@ -50,11 +41,11 @@ std::string ShellFolder(const std::string& value_name, const std::function<std::
     std::string folder;
     for (const char* key_path : {platform::kShellFoldersKey, platform::kShellKey}) {
         std::int32_t status = kNotLookedUp;
-        Skip([&] { status = ReadRegistryValue(kHkeyCurrentUser, key_path, value_name, value); });
-        Skip([&] { folder = status == 0 ? FolderText(value) : fallback(); });
+        SkipFailure([&] { status = ReadRegistryValue(kHkeyCurrentUser, key_path, value_name, value); });
+        SkipFailure([&] { folder = status == 0 ? FolderText(value) : fallback(); });
         if (status == 0) break;
     }
-    Skip([&] { folder = Tidy(folder); });
+    SkipFailure([&] { folder = Tidy(folder); });
     return folder;
 }
 
@@ -65,7 +56,7 @@ std::string GetAppDataPath() {
 }
 
 std::string GetPersonalPath() {
-    Skip([] { AppPath = WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
+    SkipFailure([] { AppPath = WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
     return ShellFolder("Personal", [] { return AppPath + PatchPath; });
 }
 

@@ -17,6 +17,7 @@ struct FolderEntry {
     std::string name;   // UTF-8
     bool is_folder;
     bool is_plain_file = false;  // what the single-file lookup may answer
+    bool is_hidden = false;      // hidden or system, which the folder dialog leaves out
 };
 
 struct FolderId;

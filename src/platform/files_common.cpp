@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "platform/files.h"
-#include "platform/text.h"
+#include "files.h"
+#include "text.h"
 
 namespace vemor::platform {
 

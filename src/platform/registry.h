@@ -9,6 +9,14 @@
 namespace vemor::platform {
 
 using RegistryKey = std::uintptr_t;
+using RegistryRoot = std::uint32_t;
+inline constexpr RegistryRoot kHkeyCurrentUser = 0x80000001;
+
+// The codes the Windows functions give, which every backend and fake gives alike.
+inline constexpr std::int32_t kErrorFileNotFound = 2;
+inline constexpr std::int32_t kErrorAccessDenied = 5;
+inline constexpr std::int32_t kErrorInvalidHandle = 6;
+inline constexpr std::int32_t kErrorMoreData = 234;
 
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
@@ -31,7 +39,7 @@ using RegistryChar = char;
 #endif
 
 // Opens key_path below root (a predefined root such as 0x80000001, the current user).
-std::int32_t OpenRegistryKey(std::uint32_t root, const std::string& key_path,
+std::int32_t OpenRegistryKey(RegistryRoot root, const std::string& key_path,
                              std::uint32_t access, RegistryKey& key);
 
 // Without data: the value's type and its size in bytes. With data: fills at most size bytes

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "changed_lines.h"
-#include "platform/posix/ini_document.h"
-#include "platform/profile.h"
+#include "posix/ini_document.h"
+#include "profile.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "changed_lines.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
 
 namespace {
 

@@ -12,11 +12,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
     const std::wstring record = std::wstring(self) + L"\n" + GetCommandLineW() + L"\n" + std::to_wstring(show) + L"\n";
-    std::wstring file = self;
-    file = file.substr(0, file.rfind(L'\\') + 1) + L"started.txt";
-    const HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    std::wstring folder = self;
+    folder = folder.substr(0, folder.rfind(L'\\') + 1);
+    // Written whole under another name and renamed into place, so that a reader that sees
+    // started.txt sees all of it.
+    const std::wstring partial = folder + L"started.part";
+    const HANDLE out = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return 1;
     DWORD written = 0;
-    WriteFile(out, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written, nullptr);
+    const BOOL ok = WriteFile(out, record.data(), static_cast<DWORD>(record.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(out);
-    return 0;
+    if (!ok) return 1;
+    return MoveFileExW(partial.c_str(), (folder + L"started.txt").c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }

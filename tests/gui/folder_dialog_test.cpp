@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "app/state.h"
-#include "forms/frmEinstellungenPath.h"
+#include "frmEinstellungenPath.h"
 #include "gui/gui_support.h"
+#include "state.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

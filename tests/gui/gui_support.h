@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "forms/frmPatch72_01.h"
+#include "frmPatch72_01.h"
 
 // Helpers that drive the real windows from inside the test process.
 namespace vemor::test {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/state.h"
-#include "forms/layout.h"
 #include "gui/gui_support.h"
-#include "modules/modPatch72_01.h"
+#include "layout.h"
+#include "modPatch72_01.h"
+#include "state.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

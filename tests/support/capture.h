@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
+#include "modPatch72_01.h"
+#include "state.h"
 
 namespace vemor::test {
 

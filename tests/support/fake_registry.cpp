@@ -7,10 +7,10 @@
 namespace vemor::test {
 namespace {
 
-constexpr std::int32_t kFileNotFound = 2;
-constexpr std::int32_t kAccessDenied = 5;
-constexpr std::int32_t kInvalidHandle = 6;
-constexpr std::int32_t kMoreData = 234;
+using platform::kErrorAccessDenied;
+using platform::kErrorFileNotFound;
+using platform::kErrorInvalidHandle;
+using platform::kErrorMoreData;
 
 }  // namespace
 
@@ -34,9 +34,9 @@ std::string FakeRegistry::Number(std::int32_t number) {
 std::int32_t FakeRegistry::OpenKey(RegistryRoot root, const std::string& key_path,
                                    std::uint32_t access, platform::RegistryKey& key) {
     opened.push_back(key_path);
-    if (root != kHkeyCurrentUser) return kInvalidHandle;
-    if (access != 0x19) return kAccessDenied;
-    if (!keys.contains(key_path)) return kFileNotFound;
+    if (root != kHkeyCurrentUser) return kErrorInvalidHandle;
+    if (access != platform::kKeyReadValues) return kErrorAccessDenied;
+    if (!keys.contains(key_path)) return kErrorFileNotFound;
     key = next_handle_++;
     handles_[key] = key_path;
     open_keys.insert(key);
@@ -45,17 +45,17 @@ std::int32_t FakeRegistry::OpenKey(RegistryRoot root, const std::string& key_pat
 
 std::int32_t FakeRegistry::QueryValue(platform::RegistryKey key, const std::string& value_name,
                                       std::uint32_t& type, void* data, std::uint32_t& size) {
-    if (!open_keys.contains(key)) return kInvalidHandle;
+    if (!open_keys.contains(key)) return kErrorInvalidHandle;
     if (throw_on_query) throw std::bad_alloc();
     const auto& values = keys.at(handles_.at(key));
     const auto found = values.find(value_name);
-    if (found == values.end()) return kFileNotFound;
+    if (found == values.end()) return kErrorFileNotFound;
     const Value& value = found->second;
     const std::string& bytes = data != nullptr && value.bytes_read ? *value.bytes_read : value.bytes;
     type = value.type;
     if (data != nullptr && size < bytes.size()) {
         size = static_cast<std::uint32_t>(bytes.size());
-        return kMoreData;
+        return kErrorMoreData;
     }
     if (data != nullptr) std::memcpy(data, bytes.data(), bytes.size());
     size = static_cast<std::uint32_t>(bytes.size());
@@ -63,7 +63,7 @@ std::int32_t FakeRegistry::QueryValue(platform::RegistryKey key, const std::stri
 }
 
 std::int32_t FakeRegistry::CloseKey(platform::RegistryKey key) {
-    if (open_keys.erase(key) == 0) return kInvalidHandle;
+    if (open_keys.erase(key) == 0) return kErrorInvalidHandle;
     return close_status;
 }
 

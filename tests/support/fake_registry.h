@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "modules/user_folder_services.h"
+#include "user_folder_services.h"
 
 namespace vemor::test {
 

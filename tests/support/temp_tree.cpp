@@ -113,4 +113,16 @@ bool ReadOnlyBinds() {
 #endif
 }
 
+bool PermissionsBind() {
+#ifdef _WIN32
+    return ReadOnlyBinds();
+#else
+    TempTree tree;
+    tree.File("probe.dat", "x");
+    fs::permissions(tree.Fs("probe.dat"), fs::perms::none);
+    std::ifstream in(tree.Fs("probe.dat"), std::ios::binary);
+    return !in.is_open();
+#endif
+}
+
 }  // namespace vemor::test

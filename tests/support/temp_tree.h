@@ -50,4 +50,12 @@ void MakeReadOnly(const std::filesystem::path& path);
 // also for root; Wine leaves it to the file permissions, which root ignores.
 bool ReadOnlyBinds();
 
+// Whether file permissions bind this process as they bind an ordinary user; root reads and
+// writes anything, so a check of refused access means nothing for it.
+bool PermissionsBind();
+
+// Why a check that needs them is skipped where permissions do not bind.
+inline constexpr const char* kNeedsOrdinaryUser =
+    "file permissions do not bind this user (root): run scripts/test.sh, or ctest as an ordinary user";
+
 }  // namespace vemor::test

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "platform/console.h"
+#include "console.h"
 
 namespace vemor::platform {
 

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-#include "app/failure.h"
-#include "platform/files.h"
-#include "platform/posix/folder_cache.h"
-#include "platform/posix/names.h"
-#include "platform/text.h"
+#include "failure.h"
+#include "files.h"
+#include "posix/folder_cache.h"
+#include "posix/names.h"
+#include "text.h"
 
 namespace vemor::platform {
 namespace {

@@ -1,13 +1,14 @@
-#include "platform/posix/folder_cache.h"
+#include "posix/folder_cache.h"
 
 #include <dirent.h>
 
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/posix/recently_used.h"
-#include "platform/posix/stamp.h"
-#include "platform/text.h"
+#include "owned.h"
+#include "posix/recently_used.h"
+#include "posix/stamp.h"
+#include "text.h"
 
 namespace vemor::platform::posix {
 namespace {
@@ -15,16 +16,16 @@ namespace {
 using Known = Kept<Listing>;
 using Cache = KeptCopies<Listing>;
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
+using OwnedDir = Owned<DIR*, CallTo<&closedir>>;
 
 // The stamp comes from the folder actually opened, taken before its names are read, so that
 // a change during the reading shows as a new stamp next time.
 Listing ReadListing(const std::string& folder, Stamp& stamp) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    DIR* const opened = opendir(folder.c_str());
+    if (!opened) return nullptr;
+    const OwnedDir dir(opened);
     struct stat info {};
-    if (!dir || fstat(dirfd(dir.get()), &info) != 0) return nullptr;
+    if (fstat(dirfd(dir.get()), &info) != 0) return nullptr;
     stamp = StampOf(info);
     auto names = std::make_shared<std::vector<ListedName>>();
     for (;;) {

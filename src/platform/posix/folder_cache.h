@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/stamp.h"
+#include "posix/stamp.h"
 
 namespace vemor::platform::posix {
 

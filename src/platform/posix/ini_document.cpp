@@ -1,10 +1,10 @@
-#include "platform/posix/ini_document.h"
+#include "posix/ini_document.h"
 
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#include "platform/utf8.h"
+#include "utf8.h"
 
 namespace vemor::platform::posix {
 namespace {

@@ -1,7 +1,7 @@
 #include <sys/stat.h>
 
-#include "platform/posix/folder_cache.h"
-#include "platform/posix/names.h"
+#include "posix/folder_cache.h"
+#include "posix/names.h"
 
 namespace vemor::platform::posix {
 namespace {

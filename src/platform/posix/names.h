@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/text.h"
+#include "text.h"
 
 // File names on a file system that regards letter case, for data copied from Windows.
 namespace vemor::platform::posix {

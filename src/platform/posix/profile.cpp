@@ -1,10 +1,10 @@
-#include "platform/profile.h"
+#include "profile.h"
 
-#include "platform/posix/ini_document.h"
-#include "platform/posix/names.h"
-#include "platform/posix/profile_cache.h"
-#include "platform/posix/replace_file.h"
-#include "platform/utf8.h"
+#include "posix/ini_document.h"
+#include "posix/names.h"
+#include "posix/profile_cache.h"
+#include "posix/replace_file.h"
+#include "utf8.h"
 
 namespace vemor::platform {
 namespace {

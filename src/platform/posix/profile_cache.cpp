@@ -1,11 +1,11 @@
-#include "platform/posix/profile_cache.h"
+#include "posix/profile_cache.h"
 
 #include <cerrno>
 
-#include "platform/posix/names.h"
-#include "platform/posix/recently_used.h"
-#include "platform/posix/replace_file.h"
-#include "platform/posix/stamp.h"
+#include "posix/names.h"
+#include "posix/recently_used.h"
+#include "posix/replace_file.h"
+#include "posix/stamp.h"
 
 namespace vemor::platform::posix {
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/ini_document.h"
+#include "posix/ini_document.h"
 
 namespace vemor::platform::posix {
 

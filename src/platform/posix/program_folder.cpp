@@ -1,4 +1,4 @@
-#include "platform/program_folder.h"
+#include "program_folder.h"
 
 #include <filesystem>
 #include <system_error>

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/stamp.h"
+#include "posix/stamp.h"
 
 namespace vemor::platform::posix {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/replace_file.h"
+#include "posix/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,21 +9,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include "posix/descriptor.h"
+
 namespace vemor::platform::posix {
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { if (fd_ >= 0) close(fd_); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    bool Close() { const int fd = fd_; fd_ = -1; return close(fd) == 0; }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, const std::string& contents) {
     std::size_t written = 0;
@@ -53,8 +42,8 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& contents, struct stat* opened) {
-    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return false;
+    const Descriptor fd = Open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!fd) return false;
     struct stat info {};
     if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
     if (opened) *opened = info;
@@ -86,8 +75,8 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
     }
     const std::string folder = FolderOf(target);
     std::string temp = target + ".XXXXXX";
-    Descriptor fd(mkstemp(temp.data()));
-    if (fd.get() < 0) return false;
+    Descriptor fd = Adopt(mkstemp(temp.data()));
+    if (!fd) return false;
 
     bool ok = WriteAll(fd.get(), contents);
     if (ok && exists) {
@@ -100,15 +89,15 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
         ok = fchmod(fd.get(), 0666 & ~mask) == 0;
     }
     ok = ok && fsync(fd.get()) == 0;
-    ok = fd.Close() && ok;
+    ok = fd.Close() == 0 && ok;
     ok = ok && rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         unlink(temp.c_str());
         return false;
     }
     // The rename itself must reach the disk before the file counts as written.
-    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) fsync(dir.get());
+    const Descriptor dir = Open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir) fsync(dir.get());
     return true;
 }
 

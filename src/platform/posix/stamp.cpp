@@ -1,4 +1,4 @@
-#include "platform/posix/stamp.h"
+#include "posix/stamp.h"
 
 #include <algorithm>
 

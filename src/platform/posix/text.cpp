@@ -3,8 +3,8 @@
 #include <cwctype>
 #include <locale.h>
 
-#include "platform/text.h"
-#include "platform/utf8.h"
+#include "text.h"
+#include "utf8.h"
 
 namespace vemor::platform {
 namespace {

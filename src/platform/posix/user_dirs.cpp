@@ -1,4 +1,4 @@
-#include "platform/posix/user_dirs.h"
+#include "posix/user_dirs.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "platform/console.h"
-#include "platform/win32/wide.h"
+#include "console.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
 namespace {

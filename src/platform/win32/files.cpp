@@ -1,18 +1,11 @@
 #include <windows.h>
 
-#include "app/failure.h"
-#include "platform/files.h"
-#include "platform/win32/wide.h"
+#include "failure.h"
+#include "files.h"
+#include "win32/handles.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
-namespace {
-
-struct FindCloser {
-    HANDLE handle;
-    ~FindCloser() { FindClose(handle); }
-};
-
-}  // namespace
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
@@ -22,13 +15,15 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                          &data, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
-    const FindCloser closer{find};
+    const win32::OwnedFind owner(find);
     std::vector<FolderEntry> entries;
     do {
-        const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | hidden;
         entries.push_back({win32::Narrow(data.cFileName),
                            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           (data.dwFileAttributes & not_plain) == 0});
+                           (data.dwFileAttributes & not_plain) == 0,
+                           (data.dwFileAttributes & hidden) != 0});
     } while (FindNextFileW(find, &data));
     // NTFS already delivers this order; FAT and network drives do not.
     SortLikeNtfs(entries);
@@ -47,7 +42,7 @@ std::string FindPlainFile(const std::string& path) {
                       "Dateiname oder -nummer falsch: " + path + " (Windows-Fehler " +
                           std::to_string(error) + ")");
     }
-    FindClose(find);
+    const win32::OwnedFind owner(find);
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((data.dwFileAttributes & excluded) != 0) return {};
     return win32::Narrow(data.cFileName);
@@ -64,10 +59,9 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const win32::OwnedHandle folder(handle);
     BY_HANDLE_FILE_INFORMATION info{};
-    const BOOL ok = GetFileInformationByHandle(handle, &info);
-    CloseHandle(handle);
-    if (!ok) return std::nullopt;
+    if (!GetFileInformationByHandle(folder.get(), &info)) return std::nullopt;
     return FolderId{info.dwVolumeSerialNumber,
                     (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/profile.h"
-#include "platform/win32/wide.h"
+#include "profile.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
 

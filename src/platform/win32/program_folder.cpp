@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/program_folder.h"
-#include "platform/win32/wide.h"
+#include "program_folder.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
 

@@ -1,19 +1,19 @@
 #include <windows.h>
 
-#include "platform/registry.h"
-#include "platform/win32/wide.h"
+#include "registry.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
 namespace {
 
 // The predefined roots are 32-bit values that 64-bit Windows sign-extends into a handle.
-HKEY RootHandle(std::uint32_t root) {
+HKEY RootHandle(RegistryRoot root) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(root)));
 }
 
 }  // namespace
 
-std::int32_t OpenRegistryKey(std::uint32_t root, const std::string& key_path,
+std::int32_t OpenRegistryKey(RegistryRoot root, const std::string& key_path,
                              std::uint32_t access, RegistryKey& key) {
     HKEY opened = nullptr;
     const LONG status = RegOpenKeyExW(RootHandle(root), win32::Wide(key_path).c_str(), 0, access, &opened);

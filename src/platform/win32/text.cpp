@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "platform/text.h"
-#include "platform/win32/wide.h"
+#include "text.h"
+#include "win32/wide.h"
 
 namespace vemor::platform {
 

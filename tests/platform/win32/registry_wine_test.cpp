@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
-#include "platform/win32/wide.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
 #include "support/temp_tree.h"
+#include "win32/wide.h"
 
 namespace vemor {
 namespace {

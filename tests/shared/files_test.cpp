@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/files.h"
+#include "files.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

@@ -55,7 +55,7 @@ TEST(WriteIniValue, IsAlwaysUnsetAndSilent) {
 
     tree.File("ro.dat", Crlf("[Optionen]\nNormdaten=0\n"));
     test::MakeReadOnly(tree.Fs("ro.dat"));
-    ASSERT_TRUE(test::ReadOnlyBinds()) << "run the Windows tests as an unprivileged user";
+    if (!test::ReadOnlyBinds()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
     EXPECT_EQ(WriteIniValue(tree.Path("ro.dat"), "Optionen", "Normdaten", "1"), std::nullopt);
     EXPECT_EQ(ReadIniValue(tree.Path("ro.dat"), "Optionen", "Normdaten", ""), "0");
     EXPECT_EQ(tree.Read("ro.dat"), Crlf("[Optionen]\nNormdaten=0\n"));

@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
 #include "support/environment.h"
 #include "support/temp_tree.h"
 

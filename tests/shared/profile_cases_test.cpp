@@ -2,7 +2,7 @@
 // reader natively and the Windows profile functions under Wine must agree on every row.
 #include <gtest/gtest.h>
 
-#include "platform/profile.h"
+#include "profile.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

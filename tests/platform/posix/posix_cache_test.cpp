@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/files.h"
-#include "platform/posix/stamp.h"
-#include "platform/profile.h"
+#include "files.h"
+#include "posix/stamp.h"
+#include "profile.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

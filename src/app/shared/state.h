@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/result_list.h"
+#include "result_list.h"
 
 // The process-wide state that the main window, the scan and the folder dialog share.
 namespace vemor {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "platform/profile.h"
+#include "profile.h"
 #include "support/temp_tree.h"
 
 namespace vemor {

@@ -4,12 +4,13 @@
 #include <string_view>
 
 // Finding and starting the suite's host test program through its master data file.
-namespace vemor::forms {
+namespace vemor {
 
-inline constexpr const char* kMasterFolder = "Zembrosa\\";
-inline constexpr const char* kMasterSubfolder = "VERFAHREN\\QRX\\";
 inline constexpr const char* kMasterFile = "qrxmaster_D_kompl_KF1.dat";
 inline constexpr const char* kProgramFile = "qrx.exe";
+
+// The master data file: below the application-data folder, in Zembrosa\VERFAHREN\QRX.
+std::string MasterFilePath();
 
 struct QrxLocation {
     bool found = false;
@@ -20,16 +21,16 @@ struct QrxLocation {
 // joins together is not looked at again.
 std::string RemoveEvery(std::string_view text, std::string_view segment);
 
-// The program folder named by the master file's "HilfeVerfahrenVerz" value: upper-cased,
-// with the help segments cut out.
-std::string ProgramFolder(std::string_view help_folder);
+// The folder of the host test program named by the master file's "HilfeVerfahrenVerz"
+// value: upper-cased, with the help segments cut out.
+std::string HostProgramFolder(std::string_view help_folder);
 
 // The whole location, from the application-data folder to the program file. A lookup that
 // fails with an error counts as not found: a program that may not be there is not offered.
 QrxLocation LocateQrx();
 
-// Starts the program by its exact path, minimised and activated, without arguments and
-// without waiting for it. Throws Failure when it cannot be started.
+// Starts the program by its exact path, minimised, without arguments and without waiting
+// for it. Throws Failure when it cannot be started.
 void StartProgram(const std::string& path);
 
-}  // namespace vemor::forms
+}  // namespace vemor

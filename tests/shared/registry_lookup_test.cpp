@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/state.h"
-#include "modules/modPatch72_01.h"
-#include "modules/modSpezial.h"
-#include "platform/files.h"
+#include "files.h"
+#include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "state.h"
 #include "support/fake_registry.h"
 
 namespace vemor {
@@ -16,10 +16,10 @@ using test::FakeRegistry;
 const std::string kFirst = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kSecond = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell";
 
-constexpr std::uint32_t kSz = 1;
-constexpr std::uint32_t kExpandSz = 2;
+constexpr std::uint32_t kSz = platform::kRegSz;
+constexpr std::uint32_t kExpandSz = platform::kRegExpandSz;
 constexpr std::uint32_t kBinary = 3;
-constexpr std::uint32_t kDword = 4;
+constexpr std::uint32_t kDword = platform::kRegDword;
 
 // Paths are written with "\" and compared with the platform's separator.
 std::string P(std::string path) {

@@ -28,11 +28,24 @@ private:
 
 // Numbers of the failures this program raises itself.
 namespace failure_number {
+inline constexpr std::int32_t kInvalidCall = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kOutOfMemory = 7;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kTypeMismatch = 13;
-inline constexpr std::int32_t kBadFileName = 52;
 inline constexpr std::int32_t kUnexpected = 51;
+inline constexpr std::int32_t kBadFileName = 52;
+inline constexpr std::int32_t kFileNotFound = 53;
 }  // namespace failure_number
+
+// Runs one step of a procedure that never stops on a failure (the window handlers, the
+// folder lookups): whatever the step throws is dropped, so that the next step still runs.
+template <typename Step>
+void SkipFailure(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
 
 }  // namespace vemor

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/state.h"
-#include "modules/modSpezial.h"
+#include "modSpezial.h"
+#include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
 

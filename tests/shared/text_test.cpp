@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "text.h"
 
 namespace vemor {
 namespace {
