@@ -10,6 +10,7 @@
 
 #include "files.h"
 #include "modPatch72_01.h"
+#include "profile.h"
 #include "scan_hook.h"
 #include "state.h"
 #include "text.h"
@@ -57,6 +58,7 @@ std::string SessionEntry(const std::string& label, const std::string& state) {
 void ClientStep(const std::string& file, const std::string& folder_name) {
     ResultList& list = *lstPatchSitzung;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
+    const platform::ProfileStep step(file, platform::ProfileStep::Use::kRead);
     RequireWholeNumber16(ReadIniValue(file, "UserData", "ObjektTyp", "0"));
     const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
     const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
@@ -64,6 +66,8 @@ void ClientStep(const std::string& file, const std::string& folder_name) {
 }
 
 void SessionStep(const std::string& file, const std::string& folder_name) {
+    const platform::ProfileStep step(file, ApplyPatch == 0 ? platform::ProfileStep::Use::kRead
+                                                           : platform::ProfileStep::Use::kReadAndWrite);
     RequireWholeNumber16(ReadIniValue(file, "TreeData", "ObjektTyp", "0"));
     const std::string label = ReadIniValue(file, "TreeData", "Bezeichnung", folder_name).value_or("");
     const ProfileValue identification = ReadIniValue(file, "Optionen", "Identifikation", "");
@@ -93,8 +97,11 @@ public:
 
     void Run(std::string& root) {
         if (!EndsWithSeparator(root)) root += platform::kSeparator;
-        if (const auto id = platform::IdentifyFolder(root)) examined_.insert(*id);
-        OpenLevel(root);
+        std::optional<platform::FolderId> id;
+        auto entries = platform::ListFolder(root, pattern_, &id);
+        if (entries && !id) id = platform::IdentifyFolder(root);
+        if (id) examined_.insert(*id);
+        PushLevel(root, std::move(entries), id);
         while (!levels_.empty()) {
             Level& level = levels_.back();
             if (level.next == level.entries.size()) {
@@ -105,7 +112,7 @@ public:
             const platform::FolderEntry entry = std::move(level.entries[level.next++]);
             const std::string& folder = level.folder;
             if (ScanHookForTests) ScanHookForTests(folder + entry.name);
-            Examine(folder, entry);
+            Examine(folder, entry, level.volume);
         }
     }
 
@@ -114,20 +121,17 @@ private:
         std::string folder;
         std::vector<platform::FolderEntry> entries;
         std::size_t next = 0;
+        std::optional<std::uint64_t> volume;  // where the folder's own identity is known
     };
 
     static bool EndsWithSeparator(const std::string& folder) {
         return !folder.empty() && folder.back() == platform::kSeparator;
     }
 
-    void OpenLevel(std::string folder) {
-        if (!EndsWithSeparator(folder)) folder += platform::kSeparator;
-        PushLevel(folder, platform::ListFolder(folder, pattern_));
-    }
-
-    void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries) {
+    void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
+                   std::optional<platform::FolderId> id) {
         if (!entries || CancelScan != 0) return;
-        levels_.push_back({folder, std::move(*entries), 0});
+        levels_.push_back({folder, std::move(*entries), 0, id ? std::optional(id->volume) : std::nullopt});
     }
 
     // The single-file lookup, answered from the folder's listing where there is one.
@@ -139,7 +143,8 @@ private:
 
     // A failure ends the examination of this subfolder and everything below it; the
     // level goes on with its next entry, so one damaged file hides nothing else.
-    void Examine(const std::string& folder, const platform::FolderEntry& entry) {
+    void Examine(const std::string& folder, const platform::FolderEntry& entry,
+                 std::optional<std::uint64_t> volume) {
         if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
         const std::string sub = folder + entry.name;
         try {
@@ -147,21 +152,28 @@ private:
             // One reading of the folder serves both lookups and, afterwards, its own level.
             std::optional<platform::FolderId> id;
             auto entries = platform::ListFolder(inner, pattern_, &id);
-            if (!FirstVisit(sub, id)) return;
+            if (!id) id = IdentityOf(sub, entry, volume);
+            if (id && !examined_.insert(*id).second) return;
             const auto* listed = entries ? &*entries : nullptr;
-            if (Lookup(inner, listed, "user.dat") == "user.dat") ClientStep(inner + "user.dat", entry.name);
-            if (platform::ToUpper(Lookup(inner, listed, "sitzung.dat")) == "SITZUNG.DAT")
-                SessionStep(inner + "sitzung.dat", entry.name);
-            PushLevel(inner, std::move(entries));
+            // Each file is read under the name the folder holds it by, so that no other
+            // spelling is tried first.
+            const std::string client = Lookup(inner, listed, "user.dat");
+            if (client == "user.dat") ClientStep(inner + client, entry.name);
+            const std::string session = Lookup(inner, listed, "sitzung.dat");
+            if (platform::ToUpper(session) == "SITZUNG.DAT") SessionStep(inner + session, entry.name);
+            PushLevel(inner, std::move(entries), id);
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
     }
 
-    // Links can lead back into the tree; each physical folder is examined once per run.
-    bool FirstVisit(const std::string& folder, std::optional<platform::FolderId> id) {
-        if (!id) id = platform::IdentifyFolder(folder);
-        return !id || examined_.insert(*id).second;
+    // Links can lead back into the tree; each physical folder is examined once per run. Where
+    // the parent's listing numbers the folder within its volume, that is its identity; behind
+    // a link, a junction or a mount point, the folder itself is asked.
+    static std::optional<platform::FolderId> IdentityOf(const std::string& folder, const platform::FolderEntry& entry,
+                                                        std::optional<std::uint64_t> volume) {
+        if (volume && entry.index && !entry.leads_elsewhere) return platform::FolderId{*volume, *entry.index};
+        return platform::IdentifyFolder(folder);
     }
 
     const std::string& pattern_;

@@ -18,14 +18,21 @@ struct FolderEntry {
     bool is_folder;
     bool is_plain_file = false;  // what the single-file lookup may answer
     bool is_hidden = false;      // hidden or system, which the folder dialog leaves out
+    std::string short_name{};    // the 8.3 alias where the file system keeps one, else empty
+    // Where the listing tells it: the entry's number within the listed folder's volume, and
+    // whether the entry leads elsewhere (a link, junction or mount point), where that number
+    // says nothing of what lies behind it.
+    std::optional<std::uint64_t> index{};
+    bool leads_elsewhere = false;
 };
 
 struct FolderId;
 
 // Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
 // and hidden entries included, ordered by upper-cased name as NTFS delivers them.
-// Nothing when the folder cannot be enumerated. Where the backend learns it on the way,
-// id gets what IdentifyFolder would answer for folder.
+// Nothing when the folder cannot be enumerated. id, when given, gets what IdentifyFolder
+// would answer for folder where the listing tells it without a call of its own (POSIX);
+// else it stays empty.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
                                                    std::optional<FolderId>* id = nullptr);

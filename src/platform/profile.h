@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 // Profile (INI) files with the contract of the Windows profile functions.
@@ -17,6 +18,25 @@ struct ProfileText {
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size);
+
+// Reads, and perhaps one write, of one file that belong together, as one step of the scan
+// makes them. While it lives, every value read from file comes from one reading of the file,
+// made when the first value is asked for, and a write goes only into the version read; the
+// next step reads the file again and sees what changed meanwhile. Where the platform's own
+// profile functions serve every value themselves (Windows), it changes nothing.
+class ProfileStep {
+public:
+    enum class Use { kRead, kReadAndWrite };
+    ProfileStep(const std::string& file, Use use);
+    ~ProfileStep();
+    ProfileStep(const ProfileStep&) = delete;
+    ProfileStep& operator=(const ProfileStep&) = delete;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
 
 // Sets key in section to value, adding section and key where they are missing; every other
 // line of the file stays as it was. Returns false when the file could not be written, which

@@ -10,13 +10,14 @@
 #include <unistd.h>
 
 #include "changed_lines.h"
-#include "posix/ini_document.h"
+#include "posix/profile_view.h"
 #include "profile.h"
 
 namespace {
 
+using vemor::platform::posix::Edited;
 using vemor::platform::posix::Encoding;
-using vemor::platform::posix::IniDocument;
+using vemor::platform::posix::ProfileView;
 
 constexpr const char* kSections[] = {"Optionen", "optionen", "TreeData", "Neu", "\xC3\x84rger"};
 constexpr const char* kKeys[] = {"Normdaten", "NORMDATEN", "Identifikation", "X y", "\xC3\x96l"};
@@ -57,13 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string value = kValues[data[2] % std::size(kValues)];
     const std::string bytes(reinterpret_cast<const char*>(data + 3), size - 3);
 
-    IniDocument document(bytes);
-    Check(document.Bytes() == bytes, "a document gives back the bytes it was made of");
-    document.Find(section, key);
-    document.Set(section, key, value);
-    const std::string written = document.Bytes();
-    Check(IniDocument(written).Find(section, key) == value, "a written key reads back as written");
-    if (document.encoding() == Encoding::Ansi || document.encoding() == Encoding::Utf8) {
+    const ProfileView view(bytes);
+    view.Find(section, key);
+    const std::string written = Edited(bytes, view.Set(section, key, value));
+    Check(ProfileView(written).Find(section, key) == value, "a written key reads back as written");
+    if (view.encoding() == Encoding::Ansi || view.encoding() == Encoding::Utf8) {
         const auto difference = vemor::fuzz::Compare(bytes, written);
         Check(difference.removed.size() <= 1 && difference.added.size() <= 3, "one line edited or added");
         // Names beyond ASCII are stored in the file's own encoding; the counts above suffice.
@@ -74,9 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "only the key's lines are added");
     }
 
-    // The same through the file: read first, as the scan does, then write and read back.
+    // The same through the file: read first in a step, as the scan does, then write and read back.
     const std::string& path = FilePath();
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    const vemor::platform::ProfileStep step(path, vemor::platform::ProfileStep::Use::kReadAndWrite);
     vemor::platform::ReadProfileText(path, section, key, "", 32000);
     Check(vemor::platform::WriteProfileText(path, section, key, value), "a writable file is written");
     Check(ReadBack(path) == written, "the file holds what the document wrote");

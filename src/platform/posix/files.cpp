@@ -6,7 +6,7 @@
 
 #include "failure.h"
 #include "files.h"
-#include "posix/folder_cache.h"
+#include "posix/listing.h"
 #include "posix/names.h"
 #include "text.h"
 
@@ -46,13 +46,12 @@ FolderEntry Classify(const std::string& folder, const ListedName& entry) {
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
                                                    std::optional<FolderId>* id) {
-    posix::Stamp stamp{};
-    const posix::Listing listing = posix::ListNames(folder, &stamp);
+    const std::optional<posix::FolderListing> listing = posix::ReadFolder(folder);
     if (!listing) return std::nullopt;
-    if (id) *id = FolderId{static_cast<std::uint64_t>(stamp.device), static_cast<std::uint64_t>(stamp.inode)};
+    if (id) *id = FolderId{static_cast<std::uint64_t>(listing->device), static_cast<std::uint64_t>(listing->inode)};
     std::vector<FolderEntry> entries;
-    entries.reserve(listing->size());
-    for (const posix::ListedName& entry : *listing)
+    entries.reserve(listing->names.size());
+    for (const posix::ListedName& entry : listing->names)
         if (MatchesPattern(entry.name, pattern)) entries.push_back(Classify(folder, entry));
     return entries;
 }

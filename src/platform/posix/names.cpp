@@ -1,32 +1,20 @@
 #include <sys/stat.h>
 
-#include "posix/folder_cache.h"
+#include "posix/listing.h"
 #include "posix/names.h"
+#include "posix/paths.h"
 
 namespace vemor::platform::posix {
-namespace {
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.rfind('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string NameOf(const std::string& path) {
-    const std::size_t cut = path.rfind('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-}  // namespace
 
 std::optional<std::string> SpellingInFolder(const std::string& path) {
-    const Listing listing = ListNames(FolderOf(path));
+    const std::optional<FolderListing> listing = ReadFolder(FolderWithSeparator(path));
     if (!listing) return std::nullopt;
-    const ListedName* stored = PickSpelling(*listing, NameOf(path));
+    const ListedName* stored = PickSpelling(listing->names, NameAfterFolder(path));
     return stored ? stored->name : std::string();
 }
 
 std::string StoredName(const std::string& path) {
-    const std::string name = NameOf(path);
+    const std::string name = NameAfterFolder(path);
     if (name.empty()) return {};
     struct stat info {};
     if (lstat(path.c_str(), &info) == 0) return name;
@@ -35,7 +23,7 @@ std::string StoredName(const std::string& path) {
 
 std::string ResolveStoredPath(const std::string& path) {
     const std::string stored = StoredName(path);
-    return stored.empty() ? path : FolderOf(path) + stored;
+    return stored.empty() ? path : FolderWithSeparator(path) + stored;
 }
 
 }  // namespace vemor::platform::posix

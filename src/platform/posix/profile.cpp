@@ -1,13 +1,43 @@
 #include "profile.h"
 
-#include "posix/ini_document.h"
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include "posix/names.h"
-#include "posix/profile_cache.h"
+#include "posix/paths.h"
+#include "posix/profile_view.h"
 #include "posix/replace_file.h"
 #include "utf8.h"
 
 namespace vemor::platform {
 namespace {
+
+using posix::ReadOutcome;
+
+// One reading of a profile file.
+struct Snapshot {
+    std::string path;  // the file as opened, spelled as stored
+    ReadOutcome outcome;
+    std::string bytes;
+    std::optional<posix::Stamp> stamp;
+    timespec read_at;
+};
+
+Snapshot Take(const std::string& file, bool with_stamp) {
+    Snapshot snapshot{file, ReadOutcome::kMissing, {}, std::nullopt, posix::Now()};
+    std::optional<posix::Stamp>* stamp = with_stamp ? &snapshot.stamp : nullptr;
+    snapshot.outcome = posix::ReadWholeFile(file, snapshot.bytes, stamp);
+    if (snapshot.outcome != ReadOutcome::kMissing) return snapshot;
+    // Stored in another spelling, perhaps: a file copied from Windows as SITZUNG.DAT.
+    const std::optional<std::string> stored = posix::SpellingInFolder(file);
+    if (!stored || stored->empty()) return snapshot;
+    const std::string path = posix::FolderWithSeparator(file) + *stored;
+    if (path == file) return snapshot;
+    snapshot.path = path;
+    snapshot.outcome = posix::ReadWholeFile(path, snapshot.bytes, stamp);
+    return snapshot;
+}
 
 // Counts as the Windows functions do, in UTF-16 units, and cuts at a whole character.
 ProfileText Fit(const std::string& text, std::size_t size) {
@@ -41,11 +71,47 @@ std::string CutTrailingBlanks(std::string text) {
 
 }  // namespace
 
+struct ProfileStep::State {
+    std::string file;
+    Use use;
+    std::optional<Snapshot> snapshot;  // taken when the first value is asked for
+    bool written = false;
+
+    const Snapshot& Read() {
+        // Only the first reading of a step that may write needs its stamp; after our own
+        // write, the reading is the check that the value arrived.
+        if (!snapshot) snapshot = Take(file, use == Use::kReadAndWrite && !written);
+        return *snapshot;
+    }
+};
+
+namespace {
+
+// The steps under way on this thread, the latest last.
+thread_local std::vector<ProfileStep::State*> steps;
+
+ProfileStep::State* StepFor(const std::string& file) {
+    const auto found = std::find_if(steps.rbegin(), steps.rend(),
+                                    [&](const ProfileStep::State* step) { return step->file == file; });
+    return found == steps.rend() ? nullptr : *found;
+}
+
+}  // namespace
+
+ProfileStep::ProfileStep(const std::string& file, Use use) : state_(new State{file, use, std::nullopt}) {
+    steps.push_back(state_.get());
+}
+
+ProfileStep::~ProfileStep() { std::erase(steps, state_.get()); }
+
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size) {
-    if (const posix::Profile profile = posix::ReadProfile(file)) {
-        if (auto value = profile->document.Find(section, key))
+    std::optional<Snapshot> own;
+    ProfileStep::State* step = StepFor(file);
+    const Snapshot& read = step ? step->Read() : own.emplace(Take(file, false));
+    if (read.outcome == ReadOutcome::kRead) {
+        if (auto value = posix::ProfileView(read.bytes).Find(section, key))
             return Fit(StripQuotes(std::move(*value)), size);
     }
     return Fit(CutTrailingBlanks(fallback), size);
@@ -53,21 +119,18 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
 
 bool WriteProfileText(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value) {
-    const std::string path = posix::ResolveStoredPath(file);
-    // What we read of this file last: the value is written into that version or not at all,
-    // so a file that vanished, or changed under us since, is neither recreated nor overwritten.
-    const posix::Profile read = posix::LastRead(path);
-    std::string bytes;
-    if (posix::ReadWholeFile(path, bytes)) {
-        if (read && bytes != read->bytes) return false;
-    } else if (read || posix::Exists(path)) {
-        // A file that exists but cannot be read must not be replaced by one holding only the key.
-        return false;
+    std::optional<Snapshot> own;
+    ProfileStep::State* step = StepFor(file);
+    // The value goes into the version this step read, or, outside a step, the version read now.
+    const Snapshot& read = step && step->snapshot ? *step->snapshot : own.emplace(Take(file, true));
+    const posix::ByteEdit edit = posix::ProfileView(read.bytes).Set(section, key, value);
+    const posix::ReadVersion version{read.outcome == ReadOutcome::kRead, read.bytes, read.stamp, read.read_at};
+    const bool written = posix::ReplaceFile(read.path, version, edit);
+    if (step) {
+        // The next value is read from the file again: the read-back must see what is on disk.
+        step->snapshot.reset();
+        step->written = true;
     }
-    posix::IniDocument document(bytes);
-    document.Set(section, key, value);
-    const bool written = posix::ReplaceFile(path, document.Bytes());
-    posix::ForgetProfile(path);
     return written;
 }
 

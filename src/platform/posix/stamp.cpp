@@ -38,9 +38,9 @@ timespec Now() {
     return now;
 }
 
-bool Settled(const Stamp& stamp, const timespec& looked_at) {
+bool ChangedRecently(const Stamp& stamp, const timespec& looked_at) {
     const long long latest = std::max(Nanoseconds(stamp.modified), Nanoseconds(stamp.changed));
-    return latest + SettleTime() < Nanoseconds(looked_at);
+    return latest + SettleTime() >= Nanoseconds(looked_at);
 }
 
 void SetSettleTimeForTests(std::optional<long long> nanoseconds) {

@@ -1,30 +1,90 @@
 #include <windows.h>
 
+#include <cstddef>
+
 #include "failure.h"
 #include "files.h"
+#include "text.h"
 #include "win32/handles.h"
 #include "win32/wide.h"
 
 namespace vemor::platform {
 
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
-                                                   const std::string& pattern,
-                                                   std::optional<FolderId>*) {
+namespace {
+
+constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+FolderEntry EntryOf(std::wstring_view name, std::wstring_view short_name, DWORD attributes,
+                    std::optional<std::uint64_t> index) {
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return {win32::Narrow(name), folder, !folder && (attributes & kHidden) == 0, (attributes & kHidden) != 0,
+            win32::Narrow(short_name), index, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+}
+
+// The entries matching a pattern that does not let every name through, as FindFirstFile
+// matches them.
+std::optional<std::vector<FolderEntry>> ListMatching(const std::string& folder, const std::string& pattern) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW(win32::Wide(folder + pattern).c_str(), FindExInfoBasic,
-                                         &data, FindExSearchNameMatch, nullptr,
-                                         FIND_FIRST_EX_LARGE_FETCH);
+    const HANDLE find = FindFirstFileExW(win32::Wide(folder + pattern).c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
     const win32::OwnedFind owner(find);
     std::vector<FolderEntry> entries;
     do {
-        const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        const DWORD not_plain = FILE_ATTRIBUTE_DIRECTORY | hidden;
-        entries.push_back({win32::Narrow(data.cFileName),
-                           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
-                           (data.dwFileAttributes & not_plain) == 0,
-                           (data.dwFileAttributes & hidden) != 0});
+        entries.push_back(EntryOf(data.cFileName, {}, data.dwFileAttributes, std::nullopt));
     } while (FindNextFileW(find, &data));
+    return entries;
+}
+
+// Appends the records of one answer of the folder.
+void AppendRecords(const std::byte* records, std::vector<FolderEntry>& entries) {
+    for (;;) {
+        const auto* record = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(records);
+        const std::wstring_view name(record->FileName, record->FileNameLength / sizeof(wchar_t));
+        const std::wstring_view short_name(record->ShortName, static_cast<std::size_t>(record->ShortNameLength) / sizeof(wchar_t));
+        // Zero: the file system keeps no number, or the entry lies on another device.
+        const auto number = static_cast<std::uint64_t>(record->FileId.QuadPart);
+        entries.push_back(EntryOf(name, short_name, record->FileAttributes,
+                                  number != 0 ? std::optional(number) : std::nullopt));
+        if (record->NextEntryOffset == 0) return;
+        records += record->NextEntryOffset;
+    }
+}
+
+std::optional<FolderId> IdentityOf(HANDLE folder) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(folder, &info)) return std::nullopt;
+    return FolderId{info.dwVolumeSerialNumber,
+                    (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
+// The folder is opened once and asked for all its entries with their long and short names
+// and numbers, many to an answer: on a share every call is a round trip. The folder's own
+// identity costs the volume's as well, so it is left to the entry in its parent's listing.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
+                                                   const std::string& pattern,
+                                                   std::optional<FolderId>*) {
+    if (!MatchesEveryName(pattern)) {
+        auto entries = ListMatching(folder, pattern);
+        if (entries) SortLikeNtfs(*entries);
+        return entries;
+    }
+    const HANDLE handle = CreateFileW(win32::Wide(folder).c_str(), FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    const win32::OwnedHandle owner(handle);
+    std::vector<std::byte> buffer(64 * 1024);
+    std::vector<FolderEntry> entries;
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
+        if (!GetFileInformationByHandleEx(handle, kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+            if (GetLastError() == ERROR_NO_MORE_FILES) break;
+            return std::nullopt;
+        }
+        AppendRecords(buffer.data(), entries);
+    }
     // NTFS already delivers this order; FAT and network drives do not.
     SortLikeNtfs(entries);
     return entries;
@@ -48,10 +108,19 @@ std::string FindPlainFile(const std::string& path) {
     return win32::Narrow(data.cFileName);
 }
 
-// Windows also matches short 8.3 names, which no listing shows: it looks for itself.
-std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>&,
+// As FindFirstFile looks a name up: the long name or the 8.3 alias, letter case ignored.
+std::string FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& entries,
                             const std::string& name) {
-    return FindPlainFile(folder + name);
+    const std::string wanted = ToUpper(name);
+    const FolderEntry* found = nullptr;
+    for (const FolderEntry& entry : entries) {
+        if (ToUpper(entry.name) == wanted) {
+            found = &entry;
+            break;
+        }
+        if (!found && !entry.short_name.empty() && ToUpper(entry.short_name) == wanted) found = &entry;
+    }
+    return found && found->is_plain_file ? found->name : std::string();
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {
@@ -60,10 +129,7 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
     const win32::OwnedHandle folder(handle);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(folder.get(), &info)) return std::nullopt;
-    return FolderId{info.dwVolumeSerialNumber,
-                    (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return IdentityOf(folder.get());
 }
 
 std::string AbsolutePath(const std::string& path) {

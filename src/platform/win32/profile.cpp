@@ -7,6 +7,13 @@
 
 namespace vemor::platform {
 
+// The profile functions read the file for every value; there is nothing for a step to keep.
+struct ProfileStep::State {};
+
+ProfileStep::ProfileStep(const std::string&, Use) {}
+
+ProfileStep::~ProfileStep() = default;
+
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size) {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vemor::platform::posix {
+
+struct ListedName {
+    std::string name;
+    std::string upper;   // the name upper-cased, which orders and matches names
+    unsigned char type;  // DT_DIR, DT_REG, DT_LNK, ... as the folder reports it
+};
+
+struct FolderListing {
+    std::vector<ListedName> names;  // ordered by upper-cased name, as NTFS delivers them
+    dev_t device;                   // of the folder itself, which tells it from every other
+    ino_t inode;
+};
+
+// Every name in folder (ending with "/", or empty for the current folder), read in one pass:
+// one open, one look at the folder itself, its entries, one close. Nothing is kept: every
+// call reads the folder as it is now. Nothing when the folder cannot be read.
+std::optional<FolderListing> ReadFolder(const std::string& folder);
+
+}  // namespace vemor::platform::posix
