@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "files.h"
+#include "text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -25,6 +27,37 @@ TEST(FindPlainFile, AnswersTheStoredNameOfPlainFilesOnly) {
         {"a/sitzung.dat", ""},
     };
     for (const auto& [path, stored] : cases) EXPECT_EQ(platform::FindPlainFile(tree.Path(path)), stored) << path;
+}
+
+// The scan answers its lookups from the folder's listing; the answer must be the one the
+// system's own lookup gives, for long names and 8.3 aliases in any letter case.
+TEST(FindPlainFileIn, AnswersAsTheSingleFileLookupDoes) {
+    TempTree tree;
+    tree.File("s/Sitzungsdaten vom Montag.dat", "x");
+    tree.File("s/sitzung.dat", "x");
+    tree.File("s/USER.DAT", "x");
+    tree.Folder("s/Unterordner mit langem Namen");
+    tree.Folder("s/user.dat.alt");
+    const std::string folder = tree.Path("s") + platform::kSeparator;
+    const auto entries = platform::ListFolder(folder, "*.*");
+    ASSERT_TRUE(entries.has_value());
+    std::vector<std::string> names = {"user.dat", "SITZUNG.DAT", "fehlt.dat"};
+    std::size_t aliases = 0;
+    for (const auto& entry : *entries) {
+        names.push_back(entry.name);
+        names.push_back(platform::ToUpper(entry.name));
+        if (entry.short_name.empty()) continue;
+        ++aliases;
+        std::string lower = entry.short_name;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        names.push_back(entry.short_name);
+        names.push_back(lower);
+    }
+#ifdef _WIN32
+    EXPECT_GT(aliases, 0u) << "no 8.3 alias listed, so the aliases went untested";
+#endif
+    for (const std::string& name : names)
+        EXPECT_EQ(platform::FindPlainFileIn(folder, *entries, name), platform::FindPlainFile(folder + name)) << name;
 }
 
 TEST(ListFolder, DeliversEveryEntryInUpperCasedNameOrder) {
