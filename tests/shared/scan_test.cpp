@@ -239,6 +239,21 @@ TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     EXPECT_EQ(tree.Read("A/S/sitzung.dat"), test::Utf16LeWithBom(head + u"1\r\n"));
 }
 
+// Paths past the classic 260 characters: the Windows file and profile functions need them in
+// another form, and such sessions must be examined like every other.
+TEST(ScanApply, ExaminesSessionsWhosePathsAreLongerThan260Characters) {
+    TempTree tree;
+    const std::string deep = "A/" + std::string(100, 'k') + "/" + std::string(100, 's') + "/" + std::string(60, 't');
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File(deep + "/sitzung.dat", SessionFile("Tief", kShortForm1, "0"));
+    tree.File(deep + "/Unterordner/SITZUNG.DAT", SessionFile("Tiefer", kShortForm2, "0"));
+    ASSERT_GT(tree.Path(deep + "/sitzung.dat").size(), 260u);
+    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Tief"), Pending("Tiefer")}));
+    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("Tief"), Patched("Tiefer")}));
+    EXPECT_EQ(tree.Read(deep + "/Unterordner/SITZUNG.DAT"), SessionFile("Tiefer", kShortForm2, "1"));
+    EXPECT_EQ(RunScan(tree, false).lines, Lines{Empty(2)});
+}
+
 TEST(ScanSessions, RootGetsItsTrailingSeparator) {
     TempTree tree;
     test::ScanFixture fixture;

@@ -6,6 +6,10 @@
 #include <iterator>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace vemor::test {
@@ -81,6 +85,24 @@ std::string Utf16LeWithBom(std::u16string_view text) {
         out += static_cast<char>(unit >> 8);
     }
     return out;
+}
+
+std::string Utf16BeWithBom(std::u16string_view text) {
+    std::string out = "\xFE\xFF";
+    for (const char16_t unit : text) {
+        out += static_cast<char>(unit >> 8);
+        out += static_cast<char>(unit & 0xFF);
+    }
+    return out;
+}
+
+bool RunsUnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
 }
 
 std::string SessionFile(std::string_view label, std::string_view identification,

@@ -33,6 +33,12 @@ std::string Crlf(std::string_view text);
 
 // Text stored as UTF-16 little endian with its byte-order mark.
 std::string Utf16LeWithBom(std::u16string_view text);
+// Text stored as UTF-16 big endian with its byte-order mark.
+std::string Utf16BeWithBom(std::u16string_view text);
+
+// Whether the Windows build runs under Wine, whose system functions differ from Windows' in
+// places; tables that hold Windows' results mark those rows.
+bool RunsUnderWine();
 
 // A sitzung.dat and a user.dat as the suite writes them.
 std::string SessionFile(std::string_view label, std::string_view identification,

@@ -38,6 +38,12 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+std::string_view Trimmed(std::string_view name) {
+    while (!name.empty() && IsBlank(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);
+    while (!name.empty() && IsBlank(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+    return name;
+}
+
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -54,16 +60,15 @@ struct ByteUnits {
     char16_t operator[](std::size_t i) const { return static_cast<unsigned char>(bytes[i]); }
 };
 
-// UTF-16 in either byte order; an odd last byte is no unit and is left where it is.
-template <bool kBigEndian>
+// UTF-16 in little-endian order; an odd last byte is no unit and is left where it is.
 struct WideUnits {
     static constexpr std::size_t kWidth = 2;
     std::string_view bytes;
     std::size_t size() const { return bytes.size() / 2; }
     char16_t operator[](std::size_t i) const {
-        const auto first = static_cast<unsigned char>(bytes[2 * i]);
-        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-        return static_cast<char16_t>(kBigEndian ? (first << 8) | second : (second << 8) | first);
+        const auto low = static_cast<unsigned char>(bytes[2 * i]);
+        const auto high = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return static_cast<char16_t>((high << 8) | low);
     }
 };
 
@@ -143,10 +148,12 @@ public:
         });
         if (!found) return AddSection(section, entry);
         if (existing) {
-            // The key keeps its stored spelling; blanks around it and the old value go.
+            // The key keeps its stored spelling; blanks around it and the old value go. A last
+            // line without a line end is written with one, as Windows writes it.
             const std::string stored_key = Bytes(existing->name_begin, existing->name_end);
+            const std::string line_end = existing->next == existing->end ? Encode("\r\n") : "";
             return {Offset(existing->begin), Offset(existing->end) - Offset(existing->begin),
-                    stored_key + Encode("=") + Encode(value)};
+                    stored_key + Encode("=") + Encode(value) + line_end};
         }
         // After the section's last key, with that line's own line end.
         const Line& after = *anchor;
@@ -212,8 +219,6 @@ private:
             const char16_t unit = units_[i];
             if (encoding_ == Encoding::Ansi) {
                 utf8::Append(out, FromCp1252(unit));
-            } else if (encoding_ == Encoding::Utf8) {
-                out += static_cast<char>(unit);
             } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < end && units_[i + 1] >= 0xDC00 &&
                        units_[i + 1] <= 0xDFFF) {
                 utf8::Append(out, 0x10000 + ((unit - 0xD800) << 10) + (units_[i + 1] - 0xDC00));
@@ -230,10 +235,6 @@ private:
         std::string out;
         std::size_t pos = 0;
         while (pos < text.size()) {
-            if (encoding_ == Encoding::Utf8) {
-                out += text[pos++];
-                continue;
-            }
             char32_t cp = utf8::Next(text, pos);
             if (cp == utf8::kInvalid) cp = U'?';
             if (encoding_ == Encoding::Ansi) {
@@ -248,16 +249,9 @@ private:
         return out;
     }
 
-    void AppendUnit(std::string& out, char16_t unit) const {
-        const char low = static_cast<char>(unit & 0xFF);
-        const char high = static_cast<char>(unit >> 8);
-        if (encoding_ == Encoding::Utf16BE) {
-            out += high;
-            out += low;
-        } else {
-            out += low;
-            out += high;
-        }
+    static void AppendUnit(std::string& out, char16_t unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
     }
 
     std::size_t Offset(std::size_t unit) const { return unit * Units::kWidth; }
@@ -280,7 +274,11 @@ private:
     ByteEdit AddSection(std::string_view section, const std::string& entry) const {
         std::string added;
         const std::size_t size = units_.size();
-        if (size > bom_units_ && units_[size - 1] != u'\n' && units_[size - 1] != u'\r') added += LineBreak();
+        // After an unterminated last line, and after a file that holds only its byte-order
+        // mark, a line end comes first.
+        const bool only_mark = bom_units_ > 0 && size == bom_units_;
+        if (only_mark || (size > bom_units_ && units_[size - 1] != u'\n' && units_[size - 1] != u'\r'))
+            added += LineBreak();
         const std::string line_break = LineBreak();
         added += Encode("[") + Encode(section) + Encode("]") + line_break + entry + line_break;
         // Before an odd last byte of a UTF-16 file, which belongs to no unit.
@@ -294,36 +292,51 @@ private:
 
 template <typename Result, typename Work>
 Result WithScanner(std::string_view bytes, Encoding encoding, Work&& work) {
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        return work(Scanner<WideUnits<false>>({bytes}, encoding, 1));
-    case Encoding::Utf16BE:
-        return work(Scanner<WideUnits<true>>({bytes}, encoding, 1));
-    case Encoding::Utf8:
-        return work(Scanner<ByteUnits>({bytes}, encoding, 3));
-    case Encoding::Ansi:
-        break;
-    }
+    if (encoding == Encoding::Utf16LE) return work(Scanner<WideUnits>({bytes}, encoding, 1));
     return work(Scanner<ByteUnits>({bytes}, encoding, 0));
+}
+
+// Windows reads no UTF-16 in big-endian order: every value is missing, and a write appends its
+// section as text of the code page.
+ByteEdit AppendAnsiSection(std::string_view bytes, std::string_view section, std::string_view key,
+                           std::string_view value) {
+    const std::string_view line_end = "\r\n";
+    const bool unterminated = !bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r';
+    std::string added(unterminated ? line_end : "");
+    const auto text = [](std::string_view utf8_text) {
+        std::string out;
+        for (std::size_t pos = 0; pos < utf8_text.size();) {
+            const char32_t cp = utf8::Next(utf8_text, pos);
+            out += ToCp1252(cp == utf8::kInvalid ? U'?' : cp);
+        }
+        return out;
+    };
+    added += "[" + text(section) + "]" + std::string(line_end) + text(key) + "=" + text(value) + std::string(line_end);
+    return {bytes.size(), 0, added};
 }
 
 }  // namespace
 
+// Only the UTF-16 marks mean anything: a UTF-8 mark is three bytes of the first line, and the
+// text around it is the code page's.
 ProfileView::ProfileView(std::string_view bytes) : bytes_(bytes) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) encoding_ = Encoding::Utf8;
-    else if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) encoding_ = Encoding::Utf16LE;
+    if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) encoding_ = Encoding::Utf16LE;
     else if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) encoding_ = Encoding::Utf16BE;
 }
 
+// Requested names are compared and written without the blanks around them.
 std::optional<std::string> ProfileView::Find(std::string_view section, std::string_view key) const {
-    return WithScanner<std::optional<std::string>>(bytes_, encoding_,
-                                                   [&](const auto& scanner) { return scanner.Find(section, key); });
+    if (encoding_ == Encoding::Utf16BE) return std::nullopt;
+    return WithScanner<std::optional<std::string>>(
+        bytes_, encoding_, [&](const auto& scanner) { return scanner.Find(Trimmed(section), Trimmed(key)); });
 }
 
 ByteEdit ProfileView::Set(std::string_view section, std::string_view key, std::string_view value) const {
-    return WithScanner<ByteEdit>(bytes_, encoding_,
-                                 [&](const auto& scanner) { return scanner.Set(section, key, value); });
+    if (encoding_ == Encoding::Utf16BE) return AppendAnsiSection(bytes_, Trimmed(section), Trimmed(key), value);
+    return WithScanner<ByteEdit>(bytes_, encoding_, [&](const auto& scanner) {
+        return scanner.Set(Trimmed(section), Trimmed(key), value);
+    });
 }
 
 std::string Edited(std::string_view bytes, const ByteEdit& edit) {

@@ -10,7 +10,7 @@
 // costs little more memory than its bytes.
 namespace vemor::platform::posix {
 
-enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
+enum class Encoding { Ansi, Utf16LE, Utf16BE };
 
 // One edit of stored bytes: the erase bytes at offset are replaced by insert.
 struct ByteEdit {
@@ -21,15 +21,16 @@ struct ByteEdit {
 
 class ProfileView {
 public:
-    // A UTF-8 or UTF-16 byte-order mark selects that encoding; anything else is the suite's
-    // code page, Windows-1252. The bytes must outlive the object.
+    // The UTF-16 byte-order marks select that encoding; anything else is the suite's code
+    // page, Windows-1252. The bytes must outlive the object.
     explicit ProfileView(std::string_view bytes);
 
     Encoding encoding() const { return encoding_; }
 
     // The raw value of the first key of that name in the first section of that name, quotes
-    // not yet stripped; nothing when the section or the key is missing or the key line has
-    // no "=".
+    // not yet stripped; nothing when the section or the key is missing, the key line has no
+    // "=", or the file is in an encoding Windows does not read. Blanks around the names
+    // asked for do not count.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
 
     // The one edit that sets the key as the Windows profile writer does: the key's line is

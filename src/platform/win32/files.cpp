@@ -6,6 +6,7 @@
 #include "files.h"
 #include "text.h"
 #include "win32/handles.h"
+#include "win32/long_path.h"
 #include "win32/wide.h"
 
 namespace vemor::platform {
@@ -25,7 +26,7 @@ FolderEntry EntryOf(std::wstring_view name, std::wstring_view short_name, DWORD 
 // matches them.
 std::optional<std::vector<FolderEntry>> ListMatching(const std::string& folder, const std::string& pattern) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW(win32::Wide(folder + pattern).c_str(), FindExInfoBasic, &data,
+    const HANDLE find = FindFirstFileExW(win32::FilePath(folder + pattern).c_str(), FindExInfoBasic, &data,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return std::nullopt;
     const win32::OwnedFind owner(find);
@@ -71,7 +72,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
         if (entries) SortLikeNtfs(*entries);
         return entries;
     }
-    const HANDLE handle = CreateFileW(win32::Wide(folder).c_str(), FILE_LIST_DIRECTORY,
+    const HANDLE handle = CreateFileW(win32::FilePath(folder).c_str(), FILE_LIST_DIRECTORY,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -92,7 +93,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
 
 std::string FindPlainFile(const std::string& path) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileW(win32::Wide(path).c_str(), &data);
+    const HANDLE find = FindFirstFileW(win32::FilePath(path).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
@@ -124,7 +125,7 @@ std::string FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& 
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {
-    const HANDLE handle = CreateFileW(win32::Wide(path).c_str(), 0,
+    const HANDLE handle = CreateFileW(win32::FilePath(path).c_str(), 0,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "profile.h"
+#include "win32/long_path.h"
 #include "win32/wide.h"
 
 namespace vemor::platform {
@@ -20,14 +21,14 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
     std::vector<wchar_t> buffer(size + 1, L' ');
     const DWORD count = GetPrivateProfileStringW(
         win32::Wide(section).c_str(), win32::Wide(key).c_str(), win32::Wide(fallback).c_str(),
-        buffer.data(), static_cast<DWORD>(size), win32::Wide(file).c_str());
+        buffer.data(), static_cast<DWORD>(size), win32::ProfilePath(file).c_str());
     return {win32::Narrow(std::wstring_view(buffer.data(), count)), count};
 }
 
 bool WriteProfileText(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value) {
     return WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(),
-                                      win32::Wide(value).c_str(), win32::Wide(file).c_str()) != 0;
+                                      win32::Wide(value).c_str(), win32::ProfilePath(file).c_str()) != 0;
 }
 
 }  // namespace vemor::platform

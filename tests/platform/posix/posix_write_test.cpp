@@ -25,7 +25,7 @@ const InPlaceCase kInPlaceCases[] = {
     {"lf_and_blank_lines_stay", "[TreeData]\nA = 1\n\n[Optionen]\n  Normdaten = 0 \nB=2\n\n",
      "[TreeData]\nA = 1\n\n[Optionen]\nNormdaten=1\nB=2\n\n"},
     {"mixed_line_ends_stay", "[Optionen]\r\nX=1\nNormdaten=0\rY=2\r\n", "[Optionen]\r\nX=1\nNormdaten=1\rY=2\r\n"},
-    {"no_final_line_end", "[Optionen]\r\nNormdaten=0", "[Optionen]\r\nNormdaten=1"},
+    {"no_final_line_end", "[Optionen]\nNormdaten=0", "[Optionen]\nNormdaten=1\r\n"},
     {"comments_stay", "; Kopf\r\n[Optionen]\r\n;Normdaten=5\r\nNormdaten=0 ; alt\r\n",
      "; Kopf\r\n[Optionen]\r\n;Normdaten=5\r\nNormdaten=1\r\n"},
     {"added_after_last_key_not_after_blank_lines", "[Optionen]\nA=1\n\n[B]\nC=2\n",
@@ -33,7 +33,8 @@ const InPlaceCase kInPlaceCases[] = {
     {"added_to_last_line_without_line_end", "[Optionen]\nA=1", "[Optionen]\nA=1\nNormdaten=1"},
     {"added_section_after_unterminated_line", "[A]\r\nB=1", "[A]\r\nB=1\r\n[Optionen]\r\nNormdaten=1\r\n"},
     {"new_file_content", "", "[Optionen]\r\nNormdaten=1\r\n"},
-    {"utf8_bom_kept", "\xEF\xBB\xBF[Optionen]\nNormdaten=0\n", "\xEF\xBB\xBF[Optionen]\nNormdaten=1\n"},
+    {"utf8_mark_hides_a_first_line_header", "\xEF\xBB\xBF[Optionen]\nNormdaten=0\n",
+     "\xEF\xBB\xBF[Optionen]\nNormdaten=0\n[Optionen]\nNormdaten=1\n"},
     {"key_without_value_gets_one", "[Optionen]\nNormdaten\n", "[Optionen]\nNormdaten=1\n"},
 };
 

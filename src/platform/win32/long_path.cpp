@@ -1,0 +1,62 @@
+#include "win32/long_path.h"
+
+#include <windows.h>
+
+#include "win32/wide.h"
+
+namespace vemor::platform::win32 {
+namespace {
+
+constexpr std::wstring_view kExtended = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return path;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return path;
+    full.resize(written);
+    return full;
+}
+
+std::wstring Extended(const std::wstring& path) {
+    if (path.starts_with(kExtended)) return path;
+    const std::wstring full = FullPath(path);
+    if (full.starts_with(L"\\\\")) return std::wstring(kExtendedUnc) + full.substr(2);
+    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return std::wstring(kExtended) + full;
+    return path;  // relative to something the extended form cannot name
+}
+
+std::wstring WithoutExtendedPrefix(const std::wstring& path) {
+    if (path.starts_with(kExtendedUnc)) return L"\\\\" + path.substr(kExtendedUnc.size());
+    if (path.starts_with(kExtended)) return path.substr(kExtended.size());
+    return path;
+}
+
+}  // namespace
+
+std::wstring FilePath(std::string_view utf8_path) {
+    std::wstring path = Wide(utf8_path);
+    return path.size() < kClassicPathLimit ? path : Extended(path);
+}
+
+std::wstring ProfilePath(std::string_view utf8_path) {
+    std::wstring path = Wide(utf8_path);
+    if (path.size() < kClassicPathLimit) return path;
+    const std::wstring extended = Extended(path);
+    const std::size_t cut = extended.rfind(L'\\');
+    if (cut == std::wstring::npos) return extended;
+    // The folder exists even where the file does not yet.
+    const std::wstring folder = extended.substr(0, cut);
+    const DWORD length = GetShortPathNameW(folder.c_str(), nullptr, 0);
+    if (length == 0) return extended;
+    std::wstring short_folder(length, L'\0');
+    const DWORD written = GetShortPathNameW(folder.c_str(), short_folder.data(), length);
+    if (written == 0 || written >= length) return extended;
+    short_folder.resize(written);
+    const std::wstring short_path = WithoutExtendedPrefix(short_folder) + extended.substr(cut);
+    return short_path.size() < kClassicPathLimit ? short_path : extended;
+}
+
+}  // namespace vemor::platform::win32

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Paths longer than the classic limit of 260 characters: the file functions take them in the
+// extended form ("\\?\C:\...", "\\?\UNC\server\..."), which they do not otherwise reshape.
+namespace vemor::platform::win32 {
+
+inline constexpr std::size_t kClassicPathLimit = 260;  // MAX_PATH, with the terminating NUL
+
+// The path as the file functions take it: as given while it is short enough, else full,
+// with "." and ".." resolved, in the extended form.
+std::wstring FilePath(std::string_view utf8_path);
+
+// The path as the profile functions take it. They know no extended form, so a long path is
+// given as its folder's 8.3 short form where that is short enough, and in the extended form
+// otherwise, which is the best left to try.
+std::wstring ProfilePath(std::string_view utf8_path);
+
+}  // namespace vemor::platform::win32
