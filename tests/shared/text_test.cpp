@@ -32,7 +32,8 @@ TEST(ToUpper, MapsUnicodeLettersAndKeepsTheRest) {
     for (const auto& [in, out] : cases) EXPECT_EQ(platform::ToUpper(in), out) << in;
 }
 
-// A row that Wine itself reads otherwise than Windows says how; only Wine skips it.
+// A row that Wine reads otherwise than Windows (or, where Windows' tests are silent, than
+// decided here) says how; only Wine skips it.
 struct NumberCase {
     const char* text;
     std::optional<double> value;
@@ -51,7 +52,7 @@ bool UnderWine() {
 constexpr std::nullopt_t kNoNumber = std::nullopt;
 
 // Both builds read the user's format, en-US in the test environment: natively the "C" or an
-// en_US locale, under Wine a process whose LANG is unset or "C".
+// en_US locale, under Wine a process whose LC_ALL and LANG are unset or "C" (also C.UTF-8).
 TEST(TextToNumber, ReadsNumbersAsWindowsDoesInEnUs) {
 #ifndef _WIN32
     ASSERT_EQ(platform::posix::UserNumberFormat(), platform::posix::NumberFormat{})
