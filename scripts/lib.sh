@@ -22,6 +22,26 @@ ensure_packages() {
 readonly BUILD_PACKAGES=(cmake ninja-build g++ googletest)
 readonly WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 readonly SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev)  # the latter holds libFuzzer
+# The tests read numbers in a German locale too; its sources are in locales.
+readonly TEST_PACKAGES=(locales)
+readonly TEST_LOCALE=de_DE.UTF-8
+
+# ensure_locale NAME: generates a locale such as de_DE.UTF-8 when run as root, otherwise
+# names the exact command and stops.
+ensure_locale() {
+    local name=$1 spelling
+    # locale -a spells the character set its own way (de_DE.utf8).
+    spelling="${name%%.*}.$(tr -d '-' <<<"${name#*.}" | tr '[:upper:]' '[:lower:]')"
+    locale -a 2>/dev/null | grep -qxF "$spelling" && return 0
+    local command=(localedef -i "${name%%.*}" -f "${name#*.}" "$name")
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing locale $name. Generate it with:" >&2
+        echo "  sudo ${command[*]}" >&2
+        exit 1
+    fi
+    echo "Generating the locale $name ..."
+    "${command[@]}"
+}
 
 # A Wine prefix of our own inside the build folder, never the user's ~/.wine.
 use_wine_prefix() {

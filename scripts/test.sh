@@ -5,7 +5,9 @@ cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source scripts/gui.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
+    "${TEST_PACKAGES[@]}"
+ensure_locale "$TEST_LOCALE"
 
 passed=0
 failed=0

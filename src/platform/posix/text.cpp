@@ -1,8 +1,8 @@
-#include <charconv>
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
 
+#include "posix/number_format.h"
 #include "text.h"
 #include "utf8.h"
 
@@ -25,8 +25,6 @@ char32_t UpperOf(char32_t cp) {
     return cp;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 std::string ToUpper(std::string_view text) {
@@ -47,27 +45,7 @@ std::string ToUpper(std::string_view text) {
 }
 
 std::optional<double> TextToNumber(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    // from_chars alone would also take "inf", "nan" and exponents; the format is digits with
-    // an optional decimal part and at least one digit.
-    std::size_t digits = 0;
-    bool point = false;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9') ++digits;
-        else if (c == '.' && !point) point = true;
-        else return std::nullopt;
-    }
-    if (digits == 0) return std::nullopt;
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return negative ? -value : value;
+    return posix::TextToNumber(text, posix::UserNumberFormat());
 }
 
 }  // namespace vemor::platform
