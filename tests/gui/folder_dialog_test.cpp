@@ -4,6 +4,7 @@
 
 #include "frmEinstellungenPath.h"
 #include "gui/gui_support.h"
+#include "layout.h"
 #include "state.h"
 #include "support/temp_tree.h"
 
@@ -178,6 +179,18 @@ TEST_F(FolderDialog, ADriveLeadsToItsCurrentFolderAndTheProcessFolderStaysPut) {
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_STREQ(after, before);
     SetEnvironmentVariableW(L"=Z:", nullptr);
+}
+
+TEST_F(FolderDialog, TheDriveListKeepsItsRowHeight) {
+    RECT drive_list{};
+    ChooseFolder(tree.Path("Daten/Klienten"), [&](HWND d) {
+        drive_list = test::RectInParent(DialogItem(d, frmEinstellungenPath::drvNewChangePath));
+        PressOk(d);
+    });
+    // Closed, the drive list is as high as its row of the layout, 315 twips.
+    const RECT want = test::ScaledFrom96({7, 7, 304, 28}, forms::SystemDpi());
+    EXPECT_TRUE(EqualRect(&drive_list, &want))
+        << drive_list.left << "," << drive_list.top << "," << drive_list.right << "," << drive_list.bottom;
 }
 
 TEST_F(FolderDialog, ChoosingAFolderNeitherRescansNorTouchesTheScanState) {

@@ -67,6 +67,12 @@ RECT RectInParent(HWND control) {
     return r;
 }
 
+RECT ScaledFrom96(RECT r, int dpi) {
+    const int left = MulDiv(r.left, dpi, 96);
+    const int top = MulDiv(r.top, dpi, 96);
+    return {left, top, left + MulDiv(r.right - r.left, dpi, 96), top + MulDiv(r.bottom - r.top, dpi, 96)};
+}
+
 void Pump(forms::frmPatch72_01* form) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

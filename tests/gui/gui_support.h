@@ -17,6 +17,8 @@ std::wstring Utf16(const std::string& text);
 
 // The control's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND control);
+// A rectangle given in pixels at 96 DPI, as the layout scales it to dpi.
+RECT ScaledFrom96(RECT r, int dpi);
 
 // Handles the messages that are waiting, the main window's keys included.
 void Pump(forms::frmPatch72_01* form = nullptr);

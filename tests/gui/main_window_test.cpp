@@ -42,11 +42,6 @@ const ControlCase kControls[] = {
     {frmPatch72_01::cmdClose, L"Schließen", {508, 211, 599, 237}, L"MS Sans Serif", 975, false},
 };
 
-RECT ScaledFrom96(RECT r, int dpi) {
-    return {MulDiv(r.left, dpi, 96), MulDiv(r.top, dpi, 96), MulDiv(r.left, dpi, 96) + MulDiv(r.right - r.left, dpi, 96),
-            MulDiv(r.top, dpi, 96) + MulDiv(r.bottom - r.top, dpi, 96)};
-}
-
 std::vector<std::string> Lines(const frmPatch72_01& form) {
     const HWND list = GetDlgItem(form.Window(), frmPatch72_01::lstPatchSitzung);
     std::vector<std::string> lines;
@@ -117,7 +112,7 @@ TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
         if (c.text != nullptr) {
             EXPECT_EQ(TextOf(control), c.text) << c.id;
         }
-        const RECT want = ScaledFrom96(c.at_96_dpi, dpi);
+        const RECT want = test::ScaledFrom96(c.at_96_dpi, dpi);
         const RECT got = test::RectInParent(control);
         EXPECT_TRUE(EqualRect(&got, &want)) << c.id << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
         LOGFONTW font{};
