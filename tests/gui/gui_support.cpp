@@ -73,6 +73,34 @@ RECT ScaledFrom96(RECT r, int dpi) {
     return {left, top, left + MulDiv(r.right - r.left, dpi, 96), top + MulDiv(r.bottom - r.top, dpi, 96)};
 }
 
+Picture PrintedPicture(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC memory = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Picture picture;
+    if (bitmap != nullptr) {
+        picture.width = width;
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        PrintWindow(control, memory, 0);
+        GdiFlush();
+        const auto* bgr = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < width * height; ++i)
+            picture.pixels.push_back(RGB((bgr[i] >> 16) & 0xFF, (bgr[i] >> 8) & 0xFF, bgr[i] & 0xFF));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    return picture;
+}
+
+bool NearMagenta(COLORREF colour) { return GetRValue(colour) > 150 && GetGValue(colour) < 100 && GetBValue(colour) > 150; }
+
 void Pump(forms::frmPatch72_01* form) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -127,6 +127,29 @@ TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
     EXPECT_EQ(GetWindowLongW(Item(frmPatch72_01::lstPatchSitzung), GWL_STYLE) & LBS_SORT, 0);
 }
 
+// Where colour appears in picture; empty when nowhere.
+RECT Extent(const test::Picture& picture, COLORREF colour) {
+    RECT extent{};
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        if (picture.pixels[i] != colour) continue;
+        const RECT pixel{static_cast<LONG>(i % picture.width), static_cast<LONG>(i / picture.width),
+                         static_cast<LONG>(i % picture.width) + 1, static_cast<LONG>(i / picture.width) + 1};
+        UnionRect(&extent, &extent, &pixel);
+    }
+    return extent;
+}
+
+TEST_F(MainWindow, TheScanButtonShowsItsPictureEnlargedWithoutAMagentaFringe) {
+    const test::Picture button = test::PrintedPicture(Item(frmPatch72_01::cmdRefresh));
+    ASSERT_FALSE(button.pixels.empty());
+    EXPECT_EQ(std::count_if(button.pixels.begin(), button.pixels.end(), test::NearMagenta), 0);
+    // The sheet's outline spans the whole picture: 15 x 20 pixels at 96 DPI.
+    const RECT outline = Extent(button, RGB(96, 96, 96));
+    const int dpi = forms::SystemDpi();
+    EXPECT_EQ(outline.right - outline.left, MulDiv(15, dpi, 96));
+    EXPECT_EQ(outline.bottom - outline.top, MulDiv(20, dpi, 96));
+}
+
 TEST_F(MainWindow, ButtonsShowTheirTooltips) {
     std::vector<std::wstring> texts = TooltipTexts(form->Window());
     std::sort(texts.begin(), texts.end());
