@@ -31,6 +31,11 @@ Picture PrintedPicture(HWND control);
 // A colour that a see-through magenta leaves behind when a picture is blended as it is enlarged.
 bool NearMagenta(COLORREF colour);
 
+// The system DPI is read once, when a process starts. Runs the named tests (full names
+// joined by ':') in a new process of this test program, started while the user's
+// "LogPixels" setting is dpi; its exit code is 0 when every one of them ran and passed.
+DWORD RunTestsAtDpi(int dpi, const std::string& tests);
+
 // Handles the messages that are waiting, the main window's keys included.
 void Pump(forms::frmPatch72_01* form = nullptr);
 // A key pressed on the control that has the focus, handled as the program's loop does.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "gui/gui_support.h"
 #include "layout.h"
@@ -148,6 +150,18 @@ TEST_F(MainWindow, TheScanButtonShowsItsPictureEnlargedWithoutAMagentaFringe) {
     const int dpi = forms::SystemDpi();
     EXPECT_EQ(outline.right - outline.left, MulDiv(15, dpi, 96));
     EXPECT_EQ(outline.bottom - outline.top, MulDiv(20, dpi, 96));
+}
+
+// The system DPI is fixed for a process: the tests of the layout and the pictures run again
+// in processes that see other DPIs than the prefix's.
+TEST(OtherDpis, TheWindowsScaleTheirLayoutAndPicturesAlike) {
+    const std::string pictures =
+        "MainWindow.TheScanButtonShowsItsPictureEnlargedWithoutAMagentaFringe:"
+        "FolderDialog.TheDriveListKeepsItsRowHeightAndThePicturesShowNoMagentaFringe";
+    const std::string layout = "MainWindow.LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi:" + pictures;
+    // At 192 DPI the main window is wider than the test screen, and no window outgrows its screen.
+    const std::pair<int, std::string> runs[] = {{120, layout}, {144, layout}, {192, pictures}};
+    for (const auto& [dpi, tests] : runs) EXPECT_EQ(test::RunTestsAtDpi(dpi, tests), 0u) << dpi << " DPI";
 }
 
 TEST_F(MainWindow, ButtonsShowTheirTooltips) {
