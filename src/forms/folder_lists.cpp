@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "files.h"
+#include "pictures.h"
 #include "resources.h"
 #include "win32/wide.h"
 
@@ -11,7 +12,6 @@ namespace vemor::forms {
 namespace {
 
 enum Picture { kClosed = 0, kOpen = 1, kDrive = 2 };
-constexpr COLORREF kTransparent = RGB(255, 0, 255);
 
 std::wstring FullPath(std::wstring_view path) {
     return platform::win32::Wide(platform::AbsolutePath(platform::win32::Narrow(path)));
@@ -83,9 +83,8 @@ OwnedImageList LoadFolderPictures(int dpi) {
     auto list = Own<OwnedImageList>(ImageList_Create(size, height, ILC_COLOR24 | ILC_MASK, 3, 0));
     if (!list) return list;
     for (const int id : {IDB_FOLDER_CLOSED, IDB_FOLDER_OPEN, IDB_DRIVE}) {
-        const auto bitmap = Own<OwnedGdi<HBITMAP>>(static_cast<HBITMAP>(LoadImageW(
-            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, size, height, LR_DEFAULTCOLOR)));
-        if (bitmap) ImageList_AddMasked(list.get(), bitmap.get(), kTransparent);
+        const OwnedGdi<HBITMAP> bitmap = LoadPicture(id, dpi);
+        if (bitmap) ImageList_AddMasked(list.get(), bitmap.get(), kSeeThrough);
     }
     return list;
 }

@@ -28,6 +28,24 @@ constexpr ControlSpec kControls[] = {
      ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED},
 };
 
+SIZE WindowSize(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// A closed combo box is its selection field within an edge, and only the field's height can
+// be set. Systems differ in the edge, and not all make the field as high as it was set, so
+// the edge is measured once a field is set, and the field then set to leave height.
+void SetClosedHeight(HWND combo, int height) {
+    const auto set_field = [combo](int field) {
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        return WindowSize(combo).cy - field;
+    };
+    const int edge = set_field(static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0)));
+    set_field(height - edge);
+}
+
 }  // namespace
 
 void frmEinstellungenPath::ShowModal(HWND owner) {
@@ -72,16 +90,11 @@ void frmEinstellungenPath::CreateControls() {
     const HWND drives = GetDlgItem(window_, drvNewChangePath);
     const HWND folders = GetDlgItem(window_, dirNewChangePath);
     text_box_ = GetDlgItem(window_, tbNewChangePath);
-    // The closed drive list keeps the height of its row in the layout.
-    RECT drive_box{};
-    GetWindowRect(drives, &drive_box);
-    const LRESULT field = SendMessageW(drives, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
-    const int wanted = Scale(kControls[2].rect.height, dpi);
-    SendMessageW(drives, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                 field + wanted - (drive_box.bottom - drive_box.top));
+    // The height the drive list is given is that of its list when dropped down; closed, it
+    // keeps the height of its row in the layout.
+    SetWindowPos(drives, nullptr, 0, 0, WindowSize(drives).cx, Scale(2400, dpi), SWP_NOMOVE | SWP_NOZORDER);
+    SetClosedHeight(drives, Scale(kControls[2].rect.height, dpi));
     SendMessageW(drives, CB_SETITEMHEIGHT, 0, MulDiv(18, dpi, 96));
-    SetWindowPos(drives, nullptr, 0, 0, drive_box.right - drive_box.left, Scale(2400, dpi),
-                 SWP_NOMOVE | SWP_NOZORDER);
     SendMessageW(folders, LB_SETITEMHEIGHT, 0, MulDiv(17, dpi, 96));
 
     drives_.Attach(drives, pictures_.get());

@@ -6,6 +6,7 @@
 #include "layout.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
+#include "pictures.h"
 #include "qrx_launcher.h"
 #include "resources.h"
 #include "state.h"
@@ -83,9 +84,7 @@ void frmPatch72_01::CreateControls() {
     text_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, false, dpi));
     bold_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, true, dpi));
     dialog_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFont());
-    refresh_picture_ = Own<OwnedGdi<HBITMAP>>(static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_REFRESH), IMAGE_BITMAP, MulDiv(15, dpi, 96),
-                   MulDiv(20, dpi, 96), LR_DEFAULTCOLOR)));
+    refresh_picture_ = LoadPicture(IDB_REFRESH, dpi);
     SetFormIcon(window_);
     const HFONT fonts[] = {dialog_font_.get(), title_font_.get(), text_font_.get(), bold_font_.get()};
     for (const MainControl& control : kControls) {

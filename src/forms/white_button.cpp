@@ -6,11 +6,10 @@
 
 #include "gdi.h"
 #include "layout.h"
+#include "pictures.h"
 
 namespace vemor::forms {
 namespace {
-
-constexpr COLORREF kTransparent = RGB(255, 0, 255);
 
 LRESULT CALLBACK DoubleClickAsClick(HWND button, UINT message, WPARAM wparam, LPARAM lparam,
                                     UINT_PTR, DWORD_PTR) {
@@ -28,7 +27,7 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
     const int left = area.left + (area.right - area.left - info.bmWidth) / 2;
     const int top = area.top + (area.bottom - area.top - info.bmHeight) / 2;
     TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.get(), 0, 0, info.bmWidth,
-                   info.bmHeight, kTransparent);
+                   info.bmHeight, kSeeThrough);
     SelectObject(source.get(), old);
 }
 

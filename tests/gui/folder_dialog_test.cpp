@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "frmEinstellungenPath.h"
 #include "gui/gui_support.h"
+#include "layout.h"
 #include "state.h"
 #include "support/temp_tree.h"
 
@@ -178,6 +180,32 @@ TEST_F(FolderDialog, ADriveLeadsToItsCurrentFolderAndTheProcessFolderStaysPut) {
     GetCurrentDirectoryW(MAX_PATH, after);
     EXPECT_STREQ(after, before);
     SetEnvironmentVariableW(L"=Z:", nullptr);
+}
+
+TEST_F(FolderDialog, TheDriveListKeepsItsRowHeightAndThePicturesShowNoMagentaFringe) {
+    RECT drive_list{};
+    test::Picture drives;
+    test::Picture folders;
+    ChooseFolder(tree.Path("Daten/Klienten"), [&](HWND d) {
+        drive_list = test::RectInParent(DialogItem(d, frmEinstellungenPath::drvNewChangePath));
+        drives = test::PrintedPicture(DialogItem(d, frmEinstellungenPath::drvNewChangePath));
+        folders = test::PrintedPicture(DialogItem(d, frmEinstellungenPath::dirNewChangePath));
+        PressOk(d);
+    });
+    // Closed, the drive list is as high as its row of the layout, 315 twips.
+    const RECT want = test::ScaledFrom96({7, 7, 304, 28}, forms::SystemDpi());
+    EXPECT_TRUE(EqualRect(&drive_list, &want))
+        << drive_list.left << "," << drive_list.top << "," << drive_list.right << "," << drive_list.bottom;
+    struct Case {
+        const char* name;
+        const test::Picture& shown;
+        COLORREF picture;  // a colour of the entries' pictures
+    };
+    const Case cases[] = {{"drive list", drives, RGB(176, 176, 176)}, {"directory list", folders, RGB(250, 216, 96)}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::count_if(c.shown.pixels.begin(), c.shown.pixels.end(), test::NearMagenta), 0) << c.name;
+        EXPECT_GT(std::count(c.shown.pixels.begin(), c.shown.pixels.end(), c.picture), 0) << c.name;
+    }
 }
 
 TEST_F(FolderDialog, ChoosingAFolderNeitherRescansNorTouchesTheScanState) {

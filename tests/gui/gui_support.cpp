@@ -1,8 +1,12 @@
 #include "gui/gui_support.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "layout.h"
 
 namespace vemor::test {
 namespace {
@@ -38,6 +42,48 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 std::wstring TextOfWindow(HWND window) { return TextOf(window); }
 
+constexpr const wchar_t* kDpiVariable = L"VEMOR_TEST_DPI";
+constexpr const wchar_t* kDesktopKey = L"Control Panel\\Desktop";
+
+// The user's DPI setting, which processes started meanwhile see; put back as it was.
+class LogPixels {
+public:
+    explicit LogPixels(DWORD dpi) {
+        DWORD size = sizeof(old_);
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
+               ERROR_SUCCESS;
+        Write(dpi);
+    }
+    ~LogPixels() {
+        if (had_) Write(old_);
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    }
+    LogPixels(const LogPixels&) = delete;
+    LogPixels& operator=(const LogPixels&) = delete;
+
+private:
+    static void Write(DWORD dpi) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    }
+    DWORD old_ = 0;
+    bool had_ = false;
+};
+
+// A process that RunTestsAtDpi started fails unless it sees the DPI it was started for and
+// runs every test it was given: else it would pass without having tested anything.
+class StartedAtDpi : public ::testing::Environment {
+    void SetUp() override {
+        wchar_t wanted[16] = {};
+        if (GetEnvironmentVariableW(kDpiVariable, wanted, 16) == 0) return;
+        ASSERT_EQ(forms::SystemDpi(), _wtoi(wanted));
+        const std::string filter = GTEST_FLAG_GET(filter);
+        ASSERT_EQ(::testing::UnitTest::GetInstance()->test_to_run_count(),
+                  std::count(filter.begin(), filter.end(), ':') + 1)
+            << filter;
+    }
+};
+[[maybe_unused]] const auto* started_at_dpi = ::testing::AddGlobalTestEnvironment(new StartedAtDpi);
+
 }  // namespace
 
 std::wstring TextOf(HWND window) {
@@ -65,6 +111,68 @@ RECT RectInParent(HWND control) {
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+RECT ScaledFrom96(RECT r, int dpi) {
+    const int left = MulDiv(r.left, dpi, 96);
+    const int top = MulDiv(r.top, dpi, 96);
+    return {left, top, left + MulDiv(r.right - r.left, dpi, 96), top + MulDiv(r.bottom - r.top, dpi, 96)};
+}
+
+Picture PrintedPicture(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC memory = CreateCompatibleDC(nullptr);
+    const HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    Picture picture;
+    if (bitmap != nullptr) {
+        picture.width = width;
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        PrintWindow(control, memory, 0);
+        GdiFlush();
+        const auto* bgr = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < width * height; ++i)
+            picture.pixels.push_back(RGB((bgr[i] >> 16) & 0xFF, (bgr[i] >> 8) & 0xFF, bgr[i] & 0xFF));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    return picture;
+}
+
+bool NearMagenta(COLORREF colour) { return GetRValue(colour) > 150 && GetGValue(colour) < 100 && GetBValue(colour) > 150; }
+
+DWORD RunTestsAtDpi(int dpi, const std::string& tests) {
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(program) + L"\" --gtest_filter=" + Utf16(tests);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    DWORD code = ~0u;  // not started
+    SetEnvironmentVariableW(kDpiVariable, std::to_wstring(dpi).c_str());
+    {
+        const LogPixels setting(static_cast<DWORD>(dpi));
+        if (CreateProcessW(program, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+            // One that hangs must not outlive the setting, nor keep the desktop.
+            if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, code);
+            WaitForSingleObject(process.hProcess, INFINITE);
+            GetExitCodeProcess(process.hProcess, &code);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+    SetEnvironmentVariableW(kDpiVariable, nullptr);
+    return code;
 }
 
 void Pump(forms::frmPatch72_01* form) {

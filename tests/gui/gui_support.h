@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frmPatch72_01.h"
 
@@ -17,6 +18,23 @@ std::wstring Utf16(const std::string& text);
 
 // The control's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND control);
+
+// A rectangle given in pixels at 96 DPI, as the layout scales it to dpi.
+RECT ScaledFrom96(RECT r, int dpi);
+
+// The control as it draws itself into memory, wherever it lies on the screen.
+struct Picture {
+    int width = 0;
+    std::vector<COLORREF> pixels;  // row by row
+};
+Picture PrintedPicture(HWND control);
+// A colour that a see-through magenta leaves behind when a picture is blended as it is enlarged.
+bool NearMagenta(COLORREF colour);
+
+// The system DPI is read once, when a process starts. Runs the named tests (full names
+// joined by ':') in a new process of this test program, started while the user's
+// "LogPixels" setting is dpi; its exit code is 0 when every one of them ran and passed.
+DWORD RunTestsAtDpi(int dpi, const std::string& tests);
 
 // Handles the messages that are waiting, the main window's keys included.
 void Pump(forms::frmPatch72_01* form = nullptr);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "gui/gui_support.h"
 #include "layout.h"
@@ -41,11 +43,6 @@ const ControlCase kControls[] = {
     {frmPatch72_01::cmdStart, L"Ausführen", {372, 211, 504, 237}, L"MS Sans Serif", 975, false},
     {frmPatch72_01::cmdClose, L"Schließen", {508, 211, 599, 237}, L"MS Sans Serif", 975, false},
 };
-
-RECT ScaledFrom96(RECT r, int dpi) {
-    return {MulDiv(r.left, dpi, 96), MulDiv(r.top, dpi, 96), MulDiv(r.left, dpi, 96) + MulDiv(r.right - r.left, dpi, 96),
-            MulDiv(r.top, dpi, 96) + MulDiv(r.bottom - r.top, dpi, 96)};
-}
 
 std::vector<std::string> Lines(const frmPatch72_01& form) {
     const HWND list = GetDlgItem(form.Window(), frmPatch72_01::lstPatchSitzung);
@@ -117,7 +114,7 @@ TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
         if (c.text != nullptr) {
             EXPECT_EQ(TextOf(control), c.text) << c.id;
         }
-        const RECT want = ScaledFrom96(c.at_96_dpi, dpi);
+        const RECT want = test::ScaledFrom96(c.at_96_dpi, dpi);
         const RECT got = test::RectInParent(control);
         EXPECT_TRUE(EqualRect(&got, &want)) << c.id << ": " << got.left << "," << got.top << "," << got.right << "," << got.bottom;
         LOGFONTW font{};
@@ -130,6 +127,41 @@ TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
     EXPECT_NE(GetWindowLongW(Item(frmPatch72_01::txtPatchVerzeichnis), GWL_STYLE) & ES_READONLY, 0);
     EXPECT_FALSE(IsWindowEnabled(Item(frmPatch72_01::txtPatchVerzeichnis)));
     EXPECT_EQ(GetWindowLongW(Item(frmPatch72_01::lstPatchSitzung), GWL_STYLE) & LBS_SORT, 0);
+}
+
+// Where colour appears in picture; empty when nowhere.
+RECT Extent(const test::Picture& picture, COLORREF colour) {
+    RECT extent{};
+    for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+        if (picture.pixels[i] != colour) continue;
+        const RECT pixel{static_cast<LONG>(i % picture.width), static_cast<LONG>(i / picture.width),
+                         static_cast<LONG>(i % picture.width) + 1, static_cast<LONG>(i / picture.width) + 1};
+        UnionRect(&extent, &extent, &pixel);
+    }
+    return extent;
+}
+
+TEST_F(MainWindow, TheScanButtonShowsItsPictureEnlargedWithoutAMagentaFringe) {
+    const test::Picture button = test::PrintedPicture(Item(frmPatch72_01::cmdRefresh));
+    ASSERT_FALSE(button.pixels.empty());
+    EXPECT_EQ(std::count_if(button.pixels.begin(), button.pixels.end(), test::NearMagenta), 0);
+    // The sheet's outline spans the whole picture: 15 x 20 pixels at 96 DPI.
+    const RECT outline = Extent(button, RGB(96, 96, 96));
+    const int dpi = forms::SystemDpi();
+    EXPECT_EQ(outline.right - outline.left, MulDiv(15, dpi, 96));
+    EXPECT_EQ(outline.bottom - outline.top, MulDiv(20, dpi, 96));
+}
+
+// The system DPI is fixed for a process: the tests of the layout and the pictures run again
+// in processes that see other DPIs than the prefix's.
+TEST(OtherDpis, TheWindowsScaleTheirLayoutAndPicturesAlike) {
+    const std::string pictures =
+        "MainWindow.TheScanButtonShowsItsPictureEnlargedWithoutAMagentaFringe:"
+        "FolderDialog.TheDriveListKeepsItsRowHeightAndThePicturesShowNoMagentaFringe";
+    const std::string layout = "MainWindow.LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi:" + pictures;
+    // At 192 DPI the main window is wider than the test screen, and no window outgrows its screen.
+    const std::pair<int, std::string> runs[] = {{120, layout}, {144, layout}, {192, pictures}};
+    for (const auto& [dpi, tests] : runs) EXPECT_EQ(test::RunTestsAtDpi(dpi, tests), 0u) << dpi << " DPI";
 }
 
 TEST_F(MainWindow, ButtonsShowTheirTooltips) {
