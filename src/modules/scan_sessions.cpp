@@ -11,6 +11,7 @@
 #include "files.h"
 #include "modPatch72_01.h"
 #include "scan_hook.h"
+#include "scan_progress.h"
 #include "state.h"
 #include "text.h"
 
@@ -153,6 +154,7 @@ private:
             if (platform::ToUpper(Lookup(inner, listed, "sitzung.dat")) == "SITZUNG.DAT")
                 SessionStep(inner + "sitzung.dat", entry.name);
             PushLevel(inner, std::move(entries));
+            if (ScanProgressObserver) ScanProgressObserver();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
