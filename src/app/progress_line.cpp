@@ -1,0 +1,38 @@
+#include "progress_line.h"
+
+#include <algorithm>
+#include <string>
+
+namespace vemor {
+namespace {
+
+constexpr auto kDelay = std::chrono::seconds(1);
+constexpr auto kInterval = std::chrono::milliseconds(200);
+
+}  // namespace
+
+ProgressLine::ProgressLine(const CliProgress& progress)
+    : progress_(progress), start_(progress.write ? progress.now() : CliClock::time_point{}) {}
+
+void ProgressLine::Update(std::int64_t folders, std::int64_t sessions) {
+    if (!progress_.write) return;
+    const CliClock::time_point now = progress_.now();
+    if (now - start_ < kDelay || (shown_at_ && now - *shown_at_ < kInterval)) return;
+    const std::string text =
+        "examined " + std::to_string(folders) + " folders, " + std::to_string(sessions) + " sessions";
+    // Counts only grow, but blanks make sure nothing of a longer line is left over.
+    std::string line = "\r" + text;
+    if (text.size() < width_) line.append(width_ - text.size(), ' ');
+    width_ = std::max(width_, text.size());
+    progress_.write(line);
+    shown_at_ = now;
+}
+
+void ProgressLine::Clear() {
+    if (!shown_at_) return;
+    progress_.write("\r" + std::string(width_, ' ') + "\r");
+    shown_at_.reset();
+    width_ = 0;
+}
+
+}  // namespace vemor
