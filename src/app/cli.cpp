@@ -1,9 +1,14 @@
 #include "cli.h"
 
+#include <optional>
+
 #include "console.h"
+#include "escape_controls.h"
 #include "files.h"
+#include "folder_state.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
+#include "scan_progress.h"
 #include "state.h"
 
 namespace vemor {
@@ -21,12 +26,63 @@ constexpr const char* kUsage =
     "Without FOLDER the default client-data folder is used: the folder Eigene Diagnostik\n"
     "in the user's documents folder.\n"
     "\n"
+    "Options, before or after the command word:\n"
+    "  -h, --help   show this text\n"
+    "  --version    show the program's version\n"
+    "  --           end of the options: a FOLDER beginning with '-' follows\n"
+    "\n"
+    "Each result is printed on one line in UTF-8. Control characters in names and labels\n"
+    "are escaped: U+0000 to U+001F and DEL as \\xHH (\\x0A for a line break), U+0080 to\n"
+    "U+009F as \\u0080 to \\u009F, a backslash as \\\\, and each byte that is no UTF-8 as\n"
+    "\\xHH. All other characters are printed as they are.\n"
+    "\n"
+    "When standard error is a terminal and a run takes longer than a second, one line\n"
+    "there counts the folders and sessions examined so far; it is cleared before the\n"
+    "results are printed.\n"
+    "\n"
     "Exit status: 0 run completed, 1 at least one session could not be patched,\n"
-    "2 usage error.\n";
+    "2 usage error, 3 FOLDER is missing, not a folder or cannot be read (the scan's\n"
+    "result line is printed all the same, the reason goes to standard error).\n";
+
+struct Command {
+    enum class Kind { kScan, kHelp, kVersion, kUsageError } kind = Kind::kScan;
+    std::string problem = {};  // the usage error's message
+    bool apply = false;
+    std::optional<std::string> folder = {};
+};
+
+Command UsageProblem(std::string message) {
+    return {.kind = Command::Kind::kUsageError, .problem = std::move(message)};
+}
+
+// Options are read in order up to "--"; the first of them that ends the run decides.
+Command Parse(const std::vector<std::string>& args) {
+    std::vector<std::string> operands;
+    bool options_ended = false;
+    for (const std::string& arg : args) {
+        if (options_ended || arg.empty() || arg.front() != '-') {
+            operands.push_back(arg);
+        } else if (arg == "--") {
+            options_ended = true;
+        } else if (arg == "--help" || arg == "-h") {
+            return {.kind = Command::Kind::kHelp};
+        } else if (arg == "--version") {
+            return {.kind = Command::Kind::kVersion};
+        } else {
+            return UsageProblem("unknown option '" + arg + "'");
+        }
+    }
+    if (operands.empty() || operands.size() > 2 || (operands[0] != "preview" && operands[0] != "apply"))
+        return UsageProblem("expected 'preview [FOLDER]' or 'apply [FOLDER]'");
+    if (operands.size() == 2 && operands[1].empty()) return UsageProblem("FOLDER is empty");
+    Command command{.apply = operands[0] == "apply"};
+    if (operands.size() == 2) command.folder = operands[1];
+    return command;
+}
 
 int UsageError(CliOutput& output, const std::string& message) {
     output.err += "vemor-patch: " + message + "\n\n" + kUsage;
-    return 2;
+    return kUsageError;
 }
 
 // The folder the main window starts with. The documents folder's fallback appends
@@ -36,42 +92,78 @@ std::string DefaultClientFolder() {
     return GetPersonalPath() + "Eigene Diagnostik" + platform::kSeparator;
 }
 
+std::string Describe(const platform::FolderExamination& folder) {
+    switch (folder.state) {
+        case platform::FolderState::kMissing: return "no such folder";
+        case platform::FolderState::kNotAFolder: return "is not a folder";
+        case platform::FolderState::kUnreadable: return "cannot be read (" + folder.reason + ")";
+        case platform::FolderState::kReadable: break;
+    }
+    return {};
+}
+
 bool HasUnpatchedLine(const LineList& list) {
     for (const std::string& line : list.lines())
         if (line.find("[Patch NICHT ausgeführt") != std::string::npos) return true;
     return false;
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, CliOutput& output) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        output.out += kUsage;
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        output.out += std::string(kVersion) + "\n";
-        return 0;
-    }
-    if (args.empty() || args.size() > 2 || (args[0] != "preview" && args[0] != "apply"))
-        return UsageError(output, "expected 'preview [FOLDER]' or 'apply [FOLDER]'");
-    if (args.size() == 2 && args[1].empty()) return UsageError(output, "FOLDER is empty");
-
-    LineList list;
+// One scan run over PatchPath into list, errors reported into output, progress shown.
+void Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& progress) {
     lstPatchSitzung = &list;
     SetErrorPresenter([&output](const std::string& text, const std::string& caption) {
         output.err += caption + ": " + text + "\n";
     });
+    ProgressLine line(progress);
+    std::int64_t folders = 0;
+    if (progress.write) {
+        ScanProgressObserver = [&] {
+            try {
+                line.Update(++folders, SessionCount);
+            } catch (...) {
+                // The line only informs; the run does not depend on it.
+            }
+        };
+    }
     SessionCount = 0;
     list.Clear();
-    ApplyPatch = args[0] == "apply" ? -1 : 0;
-    PatchPath = args.size() == 2 ? platform::AbsolutePath(args[1]) : DefaultClientFolder();
+    ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
+    ScanProgressObserver = nullptr;
+    line.Clear();
     SetErrorPresenter(nullptr);
     lstPatchSitzung = nullptr;
+}
 
-    for (const std::string& line : list.lines()) output.out += line + std::string(platform::LineEnd());
-    return HasUnpatchedLine(list) ? 1 : 0;
+int RunScan(const Command& command, CliOutput& output, const CliProgress& progress) {
+    PatchPath = command.folder ? platform::AbsolutePath(*command.folder) : DefaultClientFolder();
+    const std::string named = command.folder.value_or(PatchPath);
+    // Looked at before the scan, which ends PatchPath with a separator; the scan runs and
+    // prints its own result either way.
+    const platform::FolderExamination folder = platform::ExamineFolder(PatchPath);
+    LineList list;
+    Scan(command.apply, list, output, progress);
+
+    for (const std::string& line : list.lines())
+        output.out += EscapeControls(line) + std::string(platform::LineEnd());
+    if (folder.state != platform::FolderState::kReadable) {
+        output.err += "vemor-patch: " + named + ": " + Describe(folder) + "\n";
+        return kFolderUnusable;
+    }
+    return HasUnpatchedLine(list) ? kNotPatched : kCompleted;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliProgress& progress) {
+    const Command command = Parse(args);
+    switch (command.kind) {
+        case Command::Kind::kHelp: output.out += kUsage; return kCompleted;
+        case Command::Kind::kVersion: output.out += std::string(kVersion) + "\n"; return kCompleted;
+        case Command::Kind::kUsageError: return UsageError(output, command.problem);
+        case Command::Kind::kScan: break;
+    }
+    return RunScan(command, output, progress);
 }
 
 }  // namespace vemor

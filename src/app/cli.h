@@ -3,17 +3,26 @@
 #include <string>
 #include <vector>
 
+#include "progress_line.h"
+
 namespace vemor {
 
 inline constexpr const char* kVersion = "1.00.0004";
 
 struct CliOutput {
-    std::string out;   // result lines, UTF-8
+    std::string out;   // result lines, UTF-8, control characters escaped
     std::string err;   // usage and error reports
 };
 
-// vemor-patch preview|apply FOLDER, --help, --version. Returns the exit status: 0 for a
-// completed run, 1 when a session could not be patched, 2 for a usage error.
-int RunCli(const std::vector<std::string>& args, CliOutput& output);
+// Exit statuses of the command line.
+inline constexpr int kCompleted = 0;
+inline constexpr int kNotPatched = 1;       // at least one session could not be patched
+inline constexpr int kUsageError = 2;
+inline constexpr int kFolderUnusable = 3;  // FOLDER missing, no folder or unreadable
+
+// vemor-patch preview|apply [--] [FOLDER], --help, --version; options may also follow the
+// command word. Returns the exit status. The progress line, if any, is cleared on return,
+// before the caller prints the output.
+int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliProgress& progress = {});
 
 }  // namespace vemor

@@ -8,7 +8,10 @@ namespace {
 
 int Run(std::vector<std::string> args) {
     vemor::CliOutput output;
-    const int status = vemor::RunCli(args, output);
+    // Progress only for a person watching; a redirected standard error gets none.
+    vemor::CliProgress progress;
+    if (vemor::platform::StandardErrorIsTerminal()) progress.write = vemor::platform::WriteErr;
+    const int status = vemor::RunCli(args, output, progress);
     vemor::platform::WriteOut(output.out);
     vemor::platform::WriteErr(output.err);
     return status;

@@ -12,6 +12,7 @@
 #include "modPatch72_01.h"
 #include "profile.h"
 #include "scan_hook.h"
+#include "scan_progress.h"
 #include "state.h"
 #include "text.h"
 
@@ -162,6 +163,7 @@ private:
             const std::string session = Lookup(inner, listed, "sitzung.dat");
             if (platform::ToUpper(session) == "SITZUNG.DAT") SessionStep(inner + session, entry.name);
             PushLevel(inner, std::move(entries), id);
+            if (ScanProgressObserver) ScanProgressObserver();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }

@@ -9,6 +9,9 @@ namespace vemor::platform {
 void WriteOut(std::string_view text);
 void WriteErr(std::string_view text);
 
+// Whether standard error goes to a terminal (a console on Windows) rather than a file or pipe.
+bool StandardErrorIsTerminal();
+
 // The line end a text file of this platform uses.
 std::string_view LineEnd();
 

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "console.h"
@@ -12,6 +14,8 @@ void WriteErr(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::string_view LineEnd() { return "\n"; }
 

@@ -25,6 +25,11 @@ void Write(DWORD which, std::string_view text) {
 void WriteOut(std::string_view text) { Write(STD_OUTPUT_HANDLE, text); }
 void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
 
+bool StandardErrorIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 std::string_view LineEnd() { return "\r\n"; }
 
 void ShowMessage(const std::string& text, const std::string& caption) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program under Wine and the native program must print the same lines, with the
-# same exit status, for the same trees: the demo tree and a tree whose links loop (Wine
-# cannot create links itself, but follows the ones made here).
+# same exit status, for the same trees: the demo tree, a tree whose links loop (Wine
+# cannot create links itself, but follows the ones made here), labels with control
+# characters, and a folder that is not there.
 set -euo pipefail
 native=$1
 windows=$2
@@ -43,6 +44,28 @@ if [ "$(run_native preview "$work/loop")" != "$expected" ]; then
     failures=$((failures + 1))
 fi
 compare preview "$work/loop" "$work/loop"
+
+# Control characters in labels, from a Windows-1252 and a UTF-16 file, come out escaped. A
+# folder whose name holds a line break cannot take part: Wine lists it, but refuses every
+# path through it, as Windows knows no such name.
+mkdir -p "$work/odd/K/1" "$work/odd/K/2"
+printf '[UserData]\r\nVorname=K\tL\x81\r\nName=\\M\r\n' > "$work/odd/K/user.dat"
+printf '[TreeData]\r\nBezeichnung=a\033[1mb\177c\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' \
+    > "$work/odd/K/1/sitzung.dat"
+{
+    printf '\xff\xfe'
+    printf '[TreeData]\r\nBezeichnung=d\xc2\x85e\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' |
+        iconv -f UTF-8 -t UTF-16LE
+} > "$work/odd/K/2/sitzung.dat"
+expected=$(printf '%s\n' 'K\x09L\u0081 \\M' '  >> a\x1B[1mb\x7Fc    [Patch ausführen (0)]' \
+    '  >> d\u0085e    [Patch ausführen (0)]' 'status 0')
+if [ "$(run_native preview "$work/odd")" != "$expected" ]; then
+    echo "DIFFERENT: the native program does not escape the control characters"
+    failures=$((failures + 1))
+fi
+compare preview "$work/odd" "$work/odd"
+# The scan's own line and a status of its own.
+compare preview "$work/fehlt" "$work/fehlt"
 
 for mode in preview apply; do
     cp -r "$demo" "$work/native-$mode"
