@@ -6,10 +6,10 @@
 namespace vemor::fuzz {
 
 // The lines of bytes, cut at CR LF, CR or LF, without their line ends; a UTF-8 byte-order
-// mark belongs to no line.
+// mark is part of the first line, as Windows reads it.
 inline std::vector<std::string> Lines(const std::string& bytes) {
     std::vector<std::string> lines;
-    std::size_t begin = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    std::size_t begin = 0;
     while (begin < bytes.size()) {
         std::size_t end = bytes.find_first_of("\r\n", begin);
         if (end == std::string::npos) end = bytes.size();
