@@ -6,12 +6,11 @@
 #include <string>
 #include <tuple>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include "posix/number_format.h"
 #include "support/environment.h"
 #endif
+#include "support/temp_tree.h"
 #include "text.h"
 
 namespace vemor {
@@ -39,15 +38,6 @@ struct NumberCase {
     std::optional<double> value;
     const char* wine_differs = nullptr;
 };
-
-bool UnderWine() {
-#ifdef _WIN32
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    return false;
-#endif
-}
 
 constexpr std::nullopt_t kNoNumber = std::nullopt;
 
@@ -98,7 +88,7 @@ TEST(TextToNumber, ReadsNumbersAsWindowsDoesInEnUs) {
         {"1e-310", 0.0, "Wine 8 keeps the denormal; newer Wine makes it 0 as well"},
     };
     for (const auto& [text, value, wine_differs] : cases) {
-        if (wine_differs != nullptr && UnderWine()) continue;
+        if (wine_differs != nullptr && test::RunsUnderWine()) continue;
         EXPECT_EQ(platform::TextToNumber(text), value) << '"' << text << '"';
     }
 }

@@ -134,14 +134,7 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
 }
 
 std::string AbsolutePath(const std::string& path) {
-    const std::wstring wide = win32::Wide(path);
-    const DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return path;
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
-    if (written == 0 || written >= length) return path;
-    full.resize(written);
-    return win32::Narrow(full);
+    return win32::Narrow(win32::FullPathName(win32::Wide(path)));
 }
 
 }  // namespace vemor::platform

@@ -5,12 +5,8 @@
 #include "win32/wide.h"
 
 namespace vemor::platform::win32 {
-namespace {
 
-constexpr std::wstring_view kExtended = L"\\\\?\\";
-constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
-
-std::wstring FullPath(const std::wstring& path) {
+std::wstring FullPathName(const std::wstring& path) {
     const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (length == 0) return path;
     std::wstring full(length, L'\0');
@@ -20,9 +16,14 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+namespace {
+
+constexpr std::wstring_view kExtended = L"\\\\?\\";
+constexpr std::wstring_view kExtendedUnc = L"\\\\?\\UNC\\";
+
 std::wstring Extended(const std::wstring& path) {
     if (path.starts_with(kExtended)) return path;
-    const std::wstring full = FullPath(path);
+    const std::wstring full = FullPathName(path);
     if (full.starts_with(L"\\\\")) return std::wstring(kExtendedUnc) + full.substr(2);
     if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return std::wstring(kExtended) + full;
     return path;  // relative to something the extended form cannot name
