@@ -122,7 +122,7 @@ private:
         std::string folder;
         std::vector<platform::FolderEntry> entries;
         std::size_t next = 0;
-        std::optional<std::uint64_t> volume;  // where the folder's own identity is known
+        std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
     };
 
     static bool EndsWithSeparator(const std::string& folder) {
