@@ -18,8 +18,8 @@ ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" time
 echo "== Building (Release)"
 cmake -S . -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMOR_TESTS=OFF >/dev/null
 cmake --build "$out/release" -j2 >/dev/null
-c++ -O2 -std=c++20 -Isrc -o "$out/make_tree" bench/make_tree.cpp
-c++ -O2 -std=c++20 -Isrc -o "$out/floor" bench/floor.cpp src/platform/posix/replace_file.cpp
+c++ -O2 -std=c++20 -o "$out/make_tree" bench/make_tree.cpp
+c++ -O2 -std=c++20 -o "$out/floor" bench/floor.cpp
 vemor=$out/release/src/vemor-patch
 
 # make_tree FOLDER CLIENTS PER_CLIENT: once per size; the generator is deterministic.
