@@ -136,9 +136,9 @@ awk -v tree="$tree" -v sessions="$sessions" -v calls="$out.calls" -v other="$out
         args = arguments($0, head)
         if (!names_tree(args)) next
         if (!(head in counted)) { seen[head]++; next }
-        if (head == "fcntl" && args !~ /F_(SETLK|SETLKW|GETLK|OFD_SETLK|OFD_SETLKW|OFD_GETLK)/) { seen["fcntl (no lock)"]++; next }
-        if (head == "lseek" && args ~ /SEEK_CUR/) { seen["lseek SEEK_CUR"]++; next }
-        if (head == "ioctl" && args ~ /, (TC[A-Z]+|TIOC[A-Z]+)[,)]/) { seen["ioctl (terminal query)"]++; next }
+        if (head == "fcntl" && args !~ /F_(SETLK|SETLKW|GETLK|OFD_SETLK|OFD_SETLKW|OFD_GETLK)/) { seen["fcntl:no-lock"]++; next }
+        if (head == "lseek" && args ~ /SEEK_CUR/) { seen["lseek:SEEK_CUR"]++; next }
+        if (head == "ioctl" && args ~ /, (TC[A-Z]+|TIOC[A-Z]+)[,)]/) { seen["ioctl:terminal"]++; next }
         count[head]++
         total++
         if (FILENAME ~ /server\.trace$/) server++

@@ -16,11 +16,14 @@
  * byte per descriptor, set on open and cleared on close). Standard input and output, pipes,
  * sockets and local files never wait, and no fstat is needed to tell them apart.
  *
- * How it waits: a busy loop on CLOCK_MONOTONIC (vDSO, no system call). nanosleep at 200 us
- * overshoots by the timer slack (50 us by default) plus the wake-up latency, which on a loaded
- * virtual machine varies from tens to hundreds of microseconds; the loop is exact to about a
- * microsecond. It burns the CPU while it waits, which a real round trip does not; the programs
- * measured are single-threaded, so on two cores that changes no wall time.
+ * How it waits: it sleeps (clock_nanosleep to an absolute time, timer slack cut to 1 ns) until
+ * VEMOR_SHIM_SPIN_US (default 50) before the end, then spins on CLOCK_MONOTONIC (vDSO, no system
+ * call) to the end. nanosleep alone overshoots by the timer slack (50 us by default) plus the
+ * wake-up latency, tens of microseconds on a virtual machine. A spin alone is exact on an idle
+ * machine, but a spinning process is what the scheduler preempts first when other jobs run, and
+ * then it overshoots by whole time slices; a sleeper is woken promptly, and the short spin at
+ * the end absorbs its wake-up latency. On a loaded machine every wait still grows: run.sh
+ * measures the delay it really got and prints the load.
  *
  * glibc's opendir, readdir, fopen, mkstemp and realpath reach the kernel inside libc, past any
  * preloaded symbol, so the shim brings its own directory stream on getdents64 that makes the
@@ -39,6 +42,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
@@ -64,14 +68,24 @@ static long counts[K_COUNT];
     static __typeof__(name)* real_##name; \
     if (!real_##name) real_##name = (__typeof__(name)*)dlsym(RTLD_NEXT, #name)
 
+static long long spin_ns = 50000;
+
+static long long monotonic_ns(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
+}
+
 static void wait_round_trip(enum kind k) {
     __atomic_add_fetch(&counts[k], 1, __ATOMIC_RELAXED);
     if (delay_ns <= 0) return;
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const long long end = now.tv_sec * 1000000000LL + now.tv_nsec + delay_ns;
-    do clock_gettime(CLOCK_MONOTONIC, &now);
-    while (now.tv_sec * 1000000000LL + now.tv_nsec < end);
+    const long long end = monotonic_ns() + delay_ns;
+    if (delay_ns > spin_ns) {
+        const long long wake = end - spin_ns;
+        const struct timespec until = {(time_t)(wake / 1000000000LL), (long)(wake % 1000000000LL)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, NULL) == EINTR) {}
+    }
+    while (monotonic_ns() < end) {}
 }
 
 static int below_root(const char* absolute) {
@@ -107,6 +121,9 @@ static void wait_fd(int fd, enum kind k) {
 __attribute__((constructor)) static void shim_start(void) {
     const char* delay = getenv("VEMOR_SHIM_DELAY_US");
     if (delay) delay_ns = (long long)(strtod(delay, NULL) * 1000.0);
+    const char* spin = getenv("VEMOR_SHIM_SPIN_US");
+    if (spin) spin_ns = (long long)(strtod(spin, NULL) * 1000.0);
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  /* wake when asked, not up to 50 us later */
     const char* share = getenv("VEMOR_SHIM_ROOT");
     if (share && *share) {
         char* (*resolve)(const char*, char*) = (char* (*)(const char*, char*))dlsym(RTLD_NEXT, "realpath");
