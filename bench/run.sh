@@ -83,7 +83,7 @@ wants() {
 }
 
 build_native() {
-    ensure_packages "${BUILD_PACKAGES[@]}" time strace python3
+    ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     say "Building (Release) and the bench programs"
     cmake -S . -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMOR_TESTS=OFF >/dev/null
     cmake --build "$out/release" -j2 >/dev/null
@@ -471,19 +471,30 @@ memory_table() {  # memory_table FILE-BYTES PATCHED-LINES
 # ---- output ----
 
 output_section() {
-    local reference=$out/reference target
-    if [ -d "$reference" ] && ! $save; then target=$out/output-now; else target=$reference; fi
+    local reference=$out/reference target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
+    if [ -d "$reference" ] && ! $save; then
+        target=$out/output-now
+        if [ "$(cat "$reference/sizes.txt")" != "$sizes" ]; then
+            heading "Output not compared"
+            echo "The reference was made on trees of $(cat "$reference/sizes.txt"), this run would use $sizes: run with those sizes, or --save to replace the reference."
+            return 0
+        fi
+    else
+        target=$reference
+    fi
     rm -rf "$target" && mkdir -p "$target"
+    echo "$sizes" >"$target/sizes.txt"
     make_tree "$out/tree" "$clients" "$per_client"
     make_tree "$PWD/$out/count-tree" "$count_clients" "$per_client"
     capture_native "$target"
     capture_windows "$target"
     if [ "$target" = "$reference" ]; then
-        heading "Output of this build saved as the reference"
-        echo "In $reference: $(ls "$reference" | wc -l) files; later runs of \`bench/run.sh output\` compare with them."
+        heading "Output of this build saved as the reference ($sizes)"
+        echo "In $reference; later runs of \`bench/run.sh output\` compare with it."
+        echo
         output_files_table "$reference" ""
     else
-        heading "Output compared with the reference in $reference"
+        heading "Output compared with the reference in $reference ($sizes)"
         output_files_table "$target" "$reference"
     fi
     peer_table "$target"

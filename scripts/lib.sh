@@ -22,6 +22,7 @@ ensure_packages() {
 readonly BUILD_PACKAGES=(cmake ninja-build g++ googletest)
 readonly WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 readonly SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev)  # the latter holds libFuzzer
+readonly BENCH_PACKAGES=(time strace python3)
 
 # A Wine prefix of our own inside the build folder, never the user's ~/.wine.
 use_wine_prefix() {
