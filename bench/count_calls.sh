@@ -82,7 +82,9 @@ attach_server() {
     return 1
 }
 
+# The server lets go of a finished program's files just after it ends: give it a moment.
 detach_server() {
+    sleep 0.5
     kill -INT "$server_tracer"
     wait "$server_tracer" || true
 }
