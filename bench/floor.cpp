@@ -1,40 +1,152 @@
 // The least any scan of a client-data tree must do, as the yardstick for vemor-patch:
-//   floor read ROOT    one enumeration of the tree and one read of every user.dat and sitzung.dat
-//   floor apply ROOT   the same, and every session file waiting for the patch rewritten with
-//                      the program's own write discipline (temporary file, fsync, rename)
-// No profile parsing: the pending sessions are told apart by plain substring search.
+//   floor read ROOT    one listing of every folder (opendir, readdir to the end, closedir) and
+//                      one open, read to the end and close of every user.dat and session file
+//                      (sitzung.dat in any letter case)
+//   floor apply ROOT   the same, and every session file waiting for the patch rewritten durably:
+//                      fstat for its mode, a new file beside it (O_CREAT|O_EXCL), write, fchmod,
+//                      fsync, close, rename over the original, open+fsync+close of the folder,
+//                      then one real read-back (open, read to the end, close)
+// No profile parsing: the pending sessions are told apart by plain substring search, which is
+// exact for the generated trees. Self-contained on purpose, so that it measures the file
+// system and nothing of the program it is compared with.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/posix/replace_file.h"
-
 namespace {
 
-bool IsNamed(const char* name, const char* upper) {
-    return strcasecmp(name, upper) == 0;
+struct Counts {
+    long sessions = 0;
+    long written = 0;
+    long failed = 0;
+};
+
+// Reads to end of file, as any reader must to know it has the whole file: the read that
+// returns 0 is part of the floor. The descriptor stays open so that apply can take the mode
+// from it without another path lookup.
+bool ReadOpen(int fd, std::string& contents) {
+    contents.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        contents.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 bool ReadFile(const std::string& path, std::string& contents) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    contents.clear();
-    char buffer[65536];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0) contents.append(buffer, static_cast<std::size_t>(n));
+    const bool ok = ReadOpen(fd, contents);
     close(fd);
-    return n == 0;
+    return ok;
 }
 
-bool Pending(const std::string& text, std::size_t& flag) {
-    if (text.find("Identifikation=UVJYX0RfU1RBTkRBUkRfX0tG") == std::string::npos) return false;
-    flag = text.find("Normdaten=0\r\n");
-    return flag != std::string::npos;
+bool WriteAll(int fd, const std::string& contents) {
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Where the flag's value starts, or npos when the session does not wait for the patch.
+std::size_t PendingFlag(const std::string& text) {
+    if (text.find("Identifikation=UVJYX0RfU1RBTkRBUkRfX0tG") == std::string::npos) return std::string::npos;
+    const std::size_t at = text.find("Normdaten=0\r\n");
+    return at == std::string::npos ? at : at + std::strlen("Normdaten=");
+}
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
+// The durable replacement of FOLDER/NAME by CONTENTS with the original's permissions.
+bool Replace(const std::string& folder, const char* name, const std::string& contents, mode_t mode) {
+    const std::string path = folder + name;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = folder + "." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, contents) && fchmod(fd, mode & 07777) == 0 && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    return SyncFolder(folder);
+}
+
+// Rewrites a pending session file whose descriptor FD is still open after the read.
+bool Patch(int fd, const std::string& folder, const char* name, std::string& contents, std::size_t flag) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    contents[flag] = '1';
+    if (!Replace(folder, name, contents, info.st_mode)) return false;
+    std::string back;
+    return ReadFile(folder + name, back) && back == contents;
+}
+
+bool IsSessionFile(const char* name) {
+    return strcasecmp(name, "sitzung.dat") == 0;
+}
+
+// The client file is taken only in this spelling, as the program does.
+bool IsClientFile(const char* name) {
+    return std::strcmp(name, "user.dat") == 0;
+}
+
+void ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::string contents;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {  // file systems without types in their listings cost a stat
+            struct stat info {};
+            if (fstatat(dirfd(dir), name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
+                pending_folders.push_back(folder + name + "/");
+            continue;
+        }
+        const bool session = IsSessionFile(name);
+        if (!session && !IsClientFile(name)) continue;
+        const int fd = open((folder + name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (ReadOpen(fd, contents) && session) {
+            ++counts.sessions;
+            const std::size_t flag = apply ? PendingFlag(contents) : std::string::npos;
+            if (flag != std::string::npos) {
+                if (Patch(fd, folder, name, contents, flag)) ++counts.written;
+                else ++counts.failed;
+            }
+        }
+        close(fd);
+    }
+    closedir(dir);
 }
 
 }  // namespace
@@ -46,33 +158,12 @@ int main(int argc, char** argv) {
     }
     const bool apply = std::strcmp(argv[1], "apply") == 0;
     std::vector<std::string> folders{std::string(argv[2]) + "/"};
-    std::string contents;
-    long sessions = 0, written = 0;
+    Counts counts;
     while (!folders.empty()) {
         const std::string folder = std::move(folders.back());
         folders.pop_back();
-        DIR* dir = opendir(folder.c_str());
-        if (!dir) continue;
-        while (const dirent* entry = readdir(dir)) {
-            const char* name = entry->d_name;
-            if (entry->d_type == DT_DIR) {
-                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0)
-                    folders.push_back(folder + name + "/");
-                continue;
-            }
-            const bool session = IsNamed(name, "SITZUNG.DAT");
-            if (!session && std::strcmp(name, "user.dat") != 0) continue;
-            if (!ReadFile(folder + name, contents)) continue;
-            if (!session) continue;
-            ++sessions;
-            std::size_t flag;
-            if (apply && Pending(contents, flag)) {
-                contents[flag + std::strlen("Normdaten=")] = '1';
-                written += vemor::platform::posix::ReplaceFile(folder + name, contents);
-            }
-        }
-        closedir(dir);
+        ScanFolder(folder, apply, folders, counts);
     }
-    std::printf("%ld sessions, %ld written\n", sessions, written);
-    return 0;
+    std::printf("%ld sessions, %ld written, %ld failed\n", counts.sessions, counts.written, counts.failed);
+    return counts.failed == 0 ? 0 : 1;
 }

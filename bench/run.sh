@@ -1,110 +1,578 @@
 #!/usr/bin/env bash
-# Times vemor-patch against the floor on a generated practice tree:
-#   bench/run.sh [CLIENTS [SESSIONS_PER_CLIENT [ROUNDS]]]     (default 10000 10 3)
-# preview against the read floor, then apply against the apply floor on fresh copies, the
-# two alternating within each round; then the Windows build's preview of a tenth of the
-# tree under Wine. Prints the median of the rounds. Needs about 3 GB in build/bench.
+# Measures vemor-patch against the floor (bench/floor.cpp: the least a scan must do) and a plain
+# script peer (bench/peer.py) on generated practice trees. No part of the test command.
+#
+#   bench/run.sh [SECTION...] [OPTION...]        sections, in this order by default:
+#     time     seconds and peak memory of floor and vemor-patch on the full tree, alternating,
+#              apply on fresh copies; the Windows build's preview of a tenth under Wine
+#     counts   file-system calls per session (strace) of floor read, preview, peer, floor apply,
+#              apply, and of the Windows build's preview and apply under Wine, on a small tree
+#     share    the tree on a simulated server share (bench/share_shim.c), at 0 us and at the
+#              delay per call: floor read, preview and peer in turn, floor apply and apply
+#     memory   peak memory with one very large session file, and on the full tree
+#     output   preview and apply output and the patched trees, native and under Wine, on the
+#              full tree (Wine: the small one) and the demo tree, saved the first time as the
+#              reference (build/bench/reference) and compared with it byte for byte after
+#   options (defaults in brackets):
+#     --clients N [10000] --sessions N [10]   the full tree: clients, sessions per client
+#     --rounds N [3]                          rounds of the time section (median)
+#     --count-clients N [300]                 the counts tree (strace is slow)
+#     --share-clients N [1000] --share-delay US [200] --share-rounds N [3]
+#                                             at 200 us a call the full tree would take minutes
+#                                             per run, so the share runs use a smaller tree
+#     --big-mb N [50]                         size of the large session file
+#     --save                                  output: replace the reference with this build's
+#   bench/run.sh CLIENTS [SESSIONS [ROUNDS]] is the former form: all sections, that full tree.
+# Tables go to standard output in Markdown and to build/bench/report/SECTION.md; progress to
+# standard error. Needs about 3 GB in build/bench and, for all sections, about an hour.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
+source bench/common.sh
 
-clients=${1:-10000}
-per_client=${2:-10}
-rounds=${3:-3}
-sessions=$((clients * per_client))
+command_line="bench/run.sh $*"
 out=build/bench
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" time
+clients=10000
+per_client=10
+rounds=3
+count_clients=300
+share_clients=1000
+share_delay=200
+share_rounds=3
+big_mb=50
+save=false
+sections=()
 
-echo "== Building (Release)"
-cmake -S . -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMOR_TESTS=OFF >/dev/null
-cmake --build "$out/release" -j2 >/dev/null
-c++ -O2 -std=c++20 -Isrc -o "$out/make_tree" bench/make_tree.cpp
-c++ -O2 -std=c++20 -Isrc -o "$out/floor" bench/floor.cpp src/platform/posix/replace_file.cpp
-vemor=$out/release/src/vemor-patch
+usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
 
-# make_tree FOLDER CLIENTS PER_CLIENT: once per size; the generator is deterministic.
-make_tree() {
-    if [ ! -f "$1.done" ]; then
-        rm -rf "$1"
-        "$out/make_tree" "$1" "$2" "$3"
-        touch "$1.done"
-    fi
+parse_arguments() {
+    local numbers=()
+    while [ $# -gt 0 ]; do
+        case $1 in
+            time | counts | share | memory | output) sections+=("$1") ;;
+            all) sections+=(time counts share memory output) ;;
+            --clients) clients=$2; shift ;;
+            --sessions) per_client=$2; shift ;;
+            --rounds) rounds=$2; shift ;;
+            --count-clients) count_clients=$2; shift ;;
+            --share-clients) share_clients=$2; shift ;;
+            --share-delay) share_delay=$2; shift ;;
+            --share-rounds) share_rounds=$2; shift ;;
+            --big-mb) big_mb=$2; shift ;;
+            --save) save=true ;;
+            -h | --help) usage; exit 0 ;;
+            [0-9]*) numbers+=("$1") ;;
+            *) usage >&2; exit 2 ;;
+        esac
+        shift
+    done
+    clients=${numbers[0]:-$clients}
+    per_client=${numbers[1]:-$per_client}
+    rounds=${numbers[2]:-$rounds}
+    [ ${#sections[@]} -gt 0 ] || sections=(time counts share memory output)
 }
-echo "== Tree of $clients clients x $per_client sessions"
-make_tree "$out/tree" "$clients" "$per_client"
 
-# measure NAME COMMAND...: appends "seconds peak-KB" of one run to $out/NAME.times.
-measure() {
-    local name=$1
-    shift
-    /usr/bin/time -f '%e %M' -o "$out/time.tmp" "$@" >/dev/null
-    cat "$out/time.tmp" >>"$out/$name.times"
+say() { echo "== $*" >&2; }
+
+wants() {
+    local section
+    for section in "${sections[@]}"; do
+        [ "$section" = "$1" ] && return 0
+    done
+    return 1
 }
-rm -f "$out"/*.times
-"$out/floor" read "$out/tree" >/dev/null   # warms the cache
 
-echo "== Preview: $rounds rounds"
-for round in $(seq "$rounds"); do
-    if [ $((round % 2)) -eq 1 ]; then
-        measure floor_read "$out/floor" read "$out/tree"; measure preview "$vemor" preview "$out/tree"
-    else
-        measure preview "$vemor" preview "$out/tree"; measure floor_read "$out/floor" read "$out/tree"
-    fi
-done
+build_native() {
+    ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+    say "Building (Release) and the bench programs"
+    cmake -S . -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMOR_TESTS=OFF >/dev/null
+    cmake --build "$out/release" -j2 >/dev/null
+    c++ -O2 -std=c++20 -o "$out/make_tree" bench/make_tree.cpp
+    c++ -O2 -std=c++20 -o "$out/floor" bench/floor.cpp
+    cc -shared -fPIC -O2 -o "$out/share_shim.so" bench/share_shim.c -ldl
+    cc -O2 -o "$out/shim_check" bench/shim_check.c
+}
 
-echo "== Apply: $rounds rounds on fresh copies"
-for round in $(seq "$rounds"); do
+build_windows() {
+    ensure_packages "${WINDOWS_PACKAGES[@]}"
+    say "Building the Windows program"
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target vemor-patch >/dev/null
+    start_wine
+}
+
+# ---- time ----
+
+time_section() {
+    local tree=$out/tree dir=$out/times round
+    say "Time: tree of $clients clients x $per_client sessions, $rounds rounds"
+    make_tree "$tree" "$clients" "$per_client"
+    rm -rf "$dir" && mkdir -p "$dir"
+    "$out/floor" read "$tree" >/dev/null  # warms the cache
+    for round in $(seq "$rounds"); do
+        if [ $((round % 2)) -eq 1 ]; then
+            measure "$dir/floor_read" "$out/floor" read "$tree"; measure "$dir/preview" "$vemor" preview "$tree"
+        else
+            measure "$dir/preview" "$vemor" preview "$tree"; measure "$dir/floor_read" "$out/floor" read "$tree"
+        fi
+    done
+    for round in $(seq "$rounds"); do
+        fresh_copy "$tree" "$out/copy-floor"
+        fresh_copy "$tree" "$out/copy-vemor"
+        if [ $((round % 2)) -eq 1 ]; then
+            measure "$dir/floor_apply" "$out/floor" apply "$out/copy-floor"; measure "$dir/apply" "$vemor" apply "$out/copy-vemor"
+        else
+            measure "$dir/apply" "$vemor" apply "$out/copy-vemor"; measure "$dir/floor_apply" "$out/floor" apply "$out/copy-floor"
+        fi
+    done
     rm -rf "$out/copy-floor" "$out/copy-vemor"
-    cp -a "$out/tree" "$out/copy-floor"
-    cp -a "$out/tree" "$out/copy-vemor"
-    sync  # the copies on disk, so that neither run pays for writing them back
-    # A copy is new to the file system; a practice's tree is not. Files changed in the last
-    # three seconds are read afresh for every value, so give the copies that long.
-    sleep 3
-    "$out/floor" read "$out/copy-floor" >/dev/null
-    "$out/floor" read "$out/copy-vemor" >/dev/null
-    if [ $((round % 2)) -eq 1 ]; then
-        measure floor_apply "$out/floor" apply "$out/copy-floor"; measure apply "$vemor" apply "$out/copy-vemor"
-    else
-        measure apply "$vemor" apply "$out/copy-vemor"; measure floor_apply "$out/floor" apply "$out/copy-floor"
-    fi
-done
-rm -rf "$out/copy-floor" "$out/copy-vemor"
+    say "Time: the Windows build's preview of a tenth of the tree under Wine"
+    make_tree "$out/tree-tenth" $((clients / 10)) "$per_client"
+    for round in $(seq "$rounds"); do
+        measure "$dir/floor_tenth" "$out/floor" read "$out/tree-tenth"
+        measure "$dir/native_tenth" "$vemor" preview "$out/tree-tenth"
+        measure "$dir/wine_tenth" wine "$windows_exe" preview "$(windows_path "$out/tree-tenth")"
+    done
+    time_table "$(session_count "$tree")" "$(session_count "$out/tree-tenth")"
+}
 
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-seconds() { cut -d' ' -f1 <"$out/$1.times" | median; }
-peak_mb() { cut -d' ' -f2 <"$out/$1.times" | sort -n | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
-row() {  # row NAME FLOOR
+time_row() {  # time_row NAME FLOOR SESSIONS
     local t f
-    t=$(seconds "$1")
-    f=$(seconds "$2")
-    awk -v name="$1" -v t="$t" -v f="$f" -v n="$sessions" -v mb="$(peak_mb "$1")" \
+    t=$(seconds "$out/times/$1")
+    f=$(seconds "$out/times/$2")
+    awk -v name="$1" -v t="$t" -v f="$f" -v n="$3" -v mb="$(peak_mb "$out/times/$1")" \
         'BEGIN { printf "| %-12s | %7.2f | %10.0f | %14.2f | %7s |\n", name, t, n / t, t / f, mb }'
 }
 
-echo "== Windows build: preview of $((sessions / 10)) sessions under Wine"
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target vemor-patch >/dev/null
-make_tree "$out/tree-tenth" $((clients / 10)) "$per_client"
-use_wine_prefix "$PWD/build/windows/wineprefix"
-wine build/windows/src/vemor-patch.exe --version >/dev/null 2>&1   # starts Wine's services
-for round in $(seq "$rounds"); do
-    measure floor_tenth "$out/floor" read "$out/tree-tenth"
-    measure native_tenth "$vemor" preview "$out/tree-tenth"
-    measure wine_tenth wine build/windows/src/vemor-patch.exe preview "Z:$(realpath "$out/tree-tenth" | tr / '\\')"
-done
-wineserver -k 2>/dev/null || true
+time_table() {
+    heading "Time: $1 sessions ($clients clients x $per_client), the tenth $2; median of $rounds rounds, warm cache"
+    echo "| run          | seconds | sessions/s | ratio to floor | peak MB |"
+    echo "|--------------|---------|------------|----------------|---------|"
+    time_row floor_read floor_read "$1"
+    time_row preview floor_read "$1"
+    time_row floor_apply floor_apply "$1"
+    time_row apply floor_apply "$1"
+    time_row floor_tenth floor_tenth "$2"
+    time_row native_tenth floor_tenth "$2"
+    time_row wine_tenth floor_tenth "$2"
+}
 
-echo
-echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $(uname -sr), median of $rounds rounds"
-echo
-echo "| run          | seconds | sessions/s | ratio to floor | peak MB |"
-echo "|--------------|---------|------------|----------------|---------|"
-row floor_read floor_read
-row preview floor_read
-row floor_apply floor_apply
-row apply floor_apply
-sessions=$((sessions / 10))
-row floor_tenth floor_tenth
-row native_tenth floor_tenth
-row wine_tenth floor_tenth
+# ---- counts ----
+
+# count [-w] NAME TREE COMMAND...: the calls per session of one run, kept in $out/counts/NAME.*
+count() {
+    local flags=()
+    if [ "$1" = -w ]; then
+        flags=(-w)
+        shift
+    fi
+    local name=$1 tree=$2
+    shift 2
+    say "Counting $name"
+    bench/count_calls.sh "${flags[@]}" -o "$out/counts/$name" "$tree" "$count_sessions" "$@" >"$out/counts/$name.summary"
+}
+
+per_session() { awk '{ print $4 }' "$out/counts/$1.summary"; }
+
+# shim_count NAME TREE COMMAND...: the same run under the share shim without delay; what it
+# counts must match what strace counted, or the share section would time something else.
+shim_count() {
+    local name=$1 tree=$2
+    shift 2
+    rm -f "$out/counts/$name.shim"
+    env LD_PRELOAD="$PWD/$out/share_shim.so" VEMOR_SHIM_DELAY_US=0 VEMOR_SHIM_ROOT="$tree" \
+        VEMOR_SHIM_STATS="$PWD/$out/counts/$name.shim" "$@" >/dev/null
+}
+
+shim_per_session() {
+    [ -f "$out/counts/$1.shim" ] || return 0
+    sed 's/.*total=\([0-9]*\).*/\1/' "$out/counts/$1.shim" | awk -v n="$count_sessions" '{ s += $1 } END { printf "%.2f", s / n }'
+}
+
+counts_section() {
+    local tree=$PWD/$out/count-tree copy=$PWD/$out/count-copy
+    make_tree "$tree" "$count_clients" "$per_client"
+    count_sessions=$(session_count "$tree")
+    rm -rf "$out/counts" && mkdir -p "$out/counts"
+    count floor_read "$tree" "$out/floor" read "$tree"
+    shim_count floor_read "$tree" "$out/floor" read "$tree"
+    count preview "$tree" "$vemor" preview "$tree"
+    shim_count preview "$tree" "$vemor" preview "$tree"
+    count peer "$tree" /usr/bin/python3 bench/peer.py "$tree"
+    shim_count peer "$tree" /usr/bin/python3 bench/peer.py "$tree"
+    fresh_copy "$tree" "$copy"
+    count floor_apply "$copy" "$out/floor" apply "$copy"
+    manifest "$copy" >"$out/counts/floor_apply.manifest"
+    fresh_copy "$tree" "$copy"
+    shim_count floor_apply "$copy" "$out/floor" apply "$copy"
+    fresh_copy "$tree" "$copy"
+    count apply "$copy" "$vemor" apply "$copy"
+    manifest "$copy" >"$out/counts/apply.manifest"
+    fresh_copy "$tree" "$copy"
+    shim_count apply "$copy" "$vemor" apply "$copy"
+    count -w wine_preview "$tree" wine "$windows_exe" preview "$(windows_path "$tree")"
+    fresh_copy "$tree" "$copy"
+    count -w wine_apply "$copy" wine "$windows_exe" apply "$(windows_path "$copy")"
+    manifest "$copy" >"$out/counts/wine_apply.manifest"
+    rm -rf "$copy"
+    counts_table
+    counts_breakdown
+    counts_checks
+}
+
+count_row() {  # count_row NAME FLOOR TARGET-RATIO TARGET-CALLS
+    local calls floor r met=""
+    calls=$(per_session "$1")
+    floor=$(per_session "$2")
+    r=$(ratio "$calls" "$floor")
+    if [ -n "$3" ]; then met="≤ $3× floor: $(at_most "$r" "$3")"; fi
+    if [ -n "$4" ]; then met="≤ $4 calls: $(at_most "$calls" "$4")"; fi
+    printf "| %-34s | %13s | %14s | %-22s | %12s |\n" "$1 (floor: $2)" "$calls" "$r" "$met" "$(shim_per_session "$1")"
+}
+
+counts_table() {
+    heading "File-system calls per session on the tree, $count_sessions sessions ($count_clients clients x $per_client)"
+    echo "| run (its floor)                    | calls/session | ratio to floor | target                 | shim counted |"
+    echo "|------------------------------------|---------------|----------------|------------------------|--------------|"
+    count_row floor_read floor_read "" ""
+    count_row preview floor_read 1.10 ""
+    count_row peer floor_read "" ""
+    count_row floor_apply floor_apply "" ""
+    count_row apply floor_apply 1.20 ""
+    count_row wine_preview floor_read "" 110
+    count_row wine_apply floor_apply "" 110
+    echo
+    echo "calls/session: strace's count. shim counted: the calls the share shim saw in a run of its own without delay; they must match."
+    echo "Wine's calls include those its server makes for the program: preview $(awk '{ print $6 }' "$out/counts/wine_preview.summary"), apply $(awk '{ print $6 }' "$out/counts/wine_apply.summary") per session."
+}
+
+# Calls per session by system call, one column per run; below, what named the tree but does
+# not count.
+counts_breakdown() {
+    local runs=(floor_read preview peer floor_apply apply wine_preview wine_apply)
+    heading "Calls per session by system call"
+    breakdown_table calls "${runs[@]}"
+    echo
+    echo "Not counted (see bench/count_calls.sh), per session:"
+    echo
+    breakdown_table other "${runs[@]}"
+}
+
+breakdown_table() {  # breakdown_table EXTENSION RUN...
+    local extension=$1
+    shift
+    local files=() run
+    for run in "$@"; do files+=("$out/counts/$run.$extension"); done
+    awk -v header="$*" -v paths="${files[*]}" '
+        BEGIN { n = split(header, runs, " "); split(paths, path, " "); for (i = 1; i <= n; i++) column[path[i]] = i }
+        { file = column[FILENAME]; value[$1, file] = $3; names[$1] = 1; if ($3 > top[$1]) top[$1] = $3 }
+        END {
+            line = "| system call            |"; rule = "|------------------------|"
+            for (i = 1; i <= n; i++) { line = line sprintf(" %12s |", runs[i]); rule = rule "--------------|" }
+            print line; print rule
+            for (name in names) order[++count] = name
+            for (i = 1; i <= count; i++) for (j = i + 1; j <= count; j++)
+                if (top[order[j]] > top[order[i]]) { t = order[i]; order[i] = order[j]; order[j] = t }
+            for (i = 1; i <= count; i++) {
+                line = sprintf("| %-22s |", order[i])
+                for (f = 1; f <= n; f++) line = line sprintf(" %12s |", ((order[i], f) in value) ? value[order[i], f] : "")
+                print line
+            }
+        }' "${files[@]}"
+}
+
+# What the runs printed and wrote must agree: a count of a run that went wrong is no count.
+counts_checks() {
+    local c=$out/counts
+    heading "Checks of the counted runs"
+    echo "| check                                               | result |"
+    echo "|-----------------------------------------------------|--------|"
+    same_row "peer.py preview lines = vemor-patch preview lines" "$c/peer.out" "$c/preview.out"
+    tr -d '\r' <"$c/wine_preview.out" >"$c/wine_preview.lf"
+    same_row "Windows preview lines (CR LF → LF) = native" "$c/wine_preview.lf" "$c/preview.out"
+    same_row "tree after apply = tree after floor apply" "$c/apply.manifest" "$c/floor_apply.manifest"
+    same_row "tree after Windows apply = after floor apply" "$c/wine_apply.manifest" "$c/floor_apply.manifest"
+    printf "| %-51s | %6s |\n" "sessions patched: floor $(awk '{ print $3 }' "$c/floor_apply.out"), preview lists $(grep -c '^  >> ' "$c/preview.out")" \
+        "$( [ "$(awk '{ print $3 }' "$c/floor_apply.out")" = "$(grep -c '^  >> ' "$c/preview.out")" ] && echo yes || echo no)"
+}
+
+same_row() {  # same_row TEXT FILE1 FILE2
+    printf "| %-51s | %6s |\n" "$1" "$(cmp -s "$2" "$3" && echo yes || echo NO)"
+}
+
+# ---- share ----
+
+# shimmed DELAY ROOT STATS COMMAND...: COMMAND on a share below ROOT, DELAY us a call.
+shimmed() {
+    local delay=$1 root=$2 stats=$3
+    shift 3
+    env LD_PRELOAD="$PWD/$out/share_shim.so" VEMOR_SHIM_DELAY_US="$delay" VEMOR_SHIM_ROOT="$root" \
+        VEMOR_SHIM_STATS="$stats" "$@"
+}
+
+share_section() {
+    local tree=$PWD/$out/share-tree dir=$out/share
+    make_tree "$tree" "$share_clients" "$per_client"
+    share_sessions=$(session_count "$tree")
+    rm -rf "$dir" && mkdir -p "$dir"
+    shim_check_table
+    local delay
+    for delay in 0 "$share_delay"; do
+        share_reads "$delay" "$tree"
+        share_applies "$delay" "$tree"
+    done
+    share_table
+}
+
+# The shim's real delay per call, measured, and its count of calls against the caller's.
+shim_check_table() {
+    local dir=$PWD/$out/shim-check delay result base=""
+    rm -rf "$dir" && mkdir -p "$dir/share" && echo local >"$dir/local"
+    heading "Share shim: delay per call as measured (2000 rounds of stat, open, read, close, listing, access)"
+    echo "| asked µs | measured µs per call | calls made | calls the shim delayed |"
+    echo "|----------|----------------------|------------|------------------------|"
+    for delay in 0 50 "$share_delay"; do
+        rm -f "$dir/stats"
+        result=$(shimmed "$delay" "$dir/share" "$dir/stats" "$out/shim_check" "$dir/share" "$dir/local" 2000)
+        [ -n "$base" ] || base=$(awk '{ print $4 }' <<<"$result")
+        printf "| %8s | %20s | %10s | %22s |\n" "$delay" \
+            "$(awk -v r="$result" -v b="$base" 'BEGIN { split(r, f, " "); printf "%.1f", (f[4] - b) / f[2] * 1e6 }')" \
+            "$(awk '{ print $6 }' <<<"$result")" "$(sed 's/.*total=\([0-9]*\).*/\1/' "$dir/stats")"
+    done
+}
+
+# share_reads DELAY TREE: floor read, preview and the peer, each round starting with the next.
+share_reads() {
+    local delay=$1 tree=$2 names=(floor_read preview peer) round i name
+    say "Share at $delay us: reads, $share_rounds rounds"
+    "$out/floor" read "$tree" >/dev/null
+    for round in $(seq "$share_rounds"); do
+        for i in 0 1 2; do
+            name=${names[$(((round - 1 + i) % 3))]}
+            case $name in
+                floor_read) share_run "$delay" "$tree" "$name" "$out/floor" read "$tree" ;;
+                preview) share_run "$delay" "$tree" "$name" "$vemor" preview "$tree" ;;
+                peer) share_run "$delay" "$tree" "$name" /usr/bin/python3 bench/peer.py "$tree" ;;
+            esac
+        done
+    done
+}
+
+share_applies() {
+    local delay=$1 tree=$2 round a=$PWD/$out/share-copy-floor b=$PWD/$out/share-copy-vemor
+    say "Share at $delay us: applies on fresh copies, $share_rounds rounds"
+    for round in $(seq "$share_rounds"); do
+        fresh_copy "$tree" "$a"
+        fresh_copy "$tree" "$b"
+        if [ $((round % 2)) -eq 1 ]; then
+            share_run "$delay" "$a" floor_apply "$out/floor" apply "$a"; share_run "$delay" "$b" apply "$vemor" apply "$b"
+        else
+            share_run "$delay" "$b" apply "$vemor" apply "$b"; share_run "$delay" "$a" floor_apply "$out/floor" apply "$a"
+        fi
+    done
+    rm -rf "$a" "$b"
+}
+
+share_run() {  # share_run DELAY ROOT NAME COMMAND...
+    local delay=$1 root=$2 name=$3
+    shift 3
+    measure "$out/share/$name-$delay" env LD_PRELOAD="$PWD/$out/share_shim.so" VEMOR_SHIM_DELAY_US="$delay" \
+        VEMOR_SHIM_ROOT="$root" VEMOR_SHIM_STATS="$PWD/$out/share/$name-$delay.stats" "$@"
+}
+
+share_row() {  # share_row DELAY NAME FLOOR TARGET
+    local file=$out/share/$2-$1 t f waits met=""
+    t=$(seconds "$file")
+    f=$(seconds "$out/share/$3-$1")
+    waits=$(sed 's/.*total=\([0-9]*\).*/\1/' "$file.stats" | awk -v n="$share_sessions" '{ s += $1; k++ } END { printf "%.2f", s / k / n }')
+    if [ -n "$4" ]; then met="≤ $4× floor: $(at_most "$(ratio "$t" "$f")" "$4")"; fi
+    printf "| %8s | %-12s | %8.2f | %14s | %12s | %-20s |\n" "$1" "$2" "$t" "$(ratio "$t" "$f")" "$waits" "$met"
+}
+
+share_table() {
+    local d=$share_delay p q
+    heading "Simulated share: $share_sessions sessions ($share_clients clients x $per_client), median of $share_rounds rounds"
+    echo "| delay µs | run          | seconds  | ratio to floor | calls/session | target               |"
+    echo "|----------|--------------|----------|----------------|---------------|----------------------|"
+    for delay in 0 "$d"; do
+        local read_target="" apply_target=""
+        if [ "$delay" = "$d" ]; then read_target=1.15; apply_target=1.25; fi
+        share_row "$delay" floor_read floor_read ""
+        share_row "$delay" preview floor_read "$read_target"
+        share_row "$delay" peer floor_read ""
+        share_row "$delay" floor_apply floor_apply ""
+        share_row "$delay" apply floor_apply "$apply_target"
+    done
+    p=$(seconds "$out/share/preview-$d")
+    q=$(seconds "$out/share/peer-$d")
+    echo
+    echo "At $d µs preview takes $(ratio "$p" "$q")× the peer's time: faster than the peer: $(awk -v p="$p" -v q="$q" 'BEGIN { print (p < q) ? "yes" : "no" }')."
+    echo "calls/session: calls the shim delayed, per session and run (its own count, to set against the strace counts)."
+}
+
+# ---- memory ----
+
+memory_section() {
+    local big=$PWD/$out/big-tree dir=$out/memory size
+    if [ ! -f "$big.done" ] || [ "$(cat "$big.done")" != "$big_mb" ]; then
+        rm -rf "$big"
+        /usr/bin/python3 bench/make_big_session.py "$big" "$big_mb"
+        echo "$big_mb" >"$big.done"
+    fi
+    size=$(find "$big" -type f -iname sitzung.dat -printf '%s\n' | sort -n | tail -n 1)
+    rm -rf "$dir" && mkdir -p "$dir"
+    say "Memory: one session file of $big_mb MiB"
+    "$out/floor" read "$big" >/dev/null
+    measure "$dir/big_floor_read" "$out/floor" read "$big"
+    measure "$dir/big_preview" "$vemor" preview "$big"
+    fresh_copy "$big" "$out/big-copy"
+    measure "$dir/big_apply" "$vemor" apply "$out/big-copy"
+    local patched
+    patched=$(grep -c $'^Normdaten=1\r$' "$(find "$out/big-copy" -type f -iname sitzung.dat)" || true)
+    rm -rf "$out/big-copy"
+    say "Memory: the full tree, $clients clients x $per_client sessions"
+    make_tree "$out/tree" "$clients" "$per_client"
+    "$out/floor" read "$out/tree" >/dev/null
+    measure "$dir/full_floor_read" "$out/floor" read "$out/tree"
+    measure "$dir/full_preview" "$vemor" preview "$out/tree"
+    fresh_copy "$out/tree" "$out/full-copy"
+    measure "$dir/full_apply" "$vemor" apply "$out/full-copy"
+    rm -rf "$out/full-copy"
+    memory_table "$size" "$patched"
+}
+
+memory_row() {  # memory_row NAME LIMIT-MB
+    local mb
+    mb=$(peak_mb "$out/memory/$1")
+    if [ -n "$2" ]; then
+        printf "| %-16s | %7s | %9s | %4s |\n" "$1" "$mb" "$2" "$(at_most "$mb" "$2")"
+    else
+        printf "| %-16s | %7s | %9s | %4s |\n" "$1" "$mb" "" ""
+    fi
+}
+
+memory_table() {  # memory_table FILE-BYTES PATCHED-LINES
+    local d=$out/memory limit_preview limit_apply
+    limit_preview=$(awk -v s="$1" -v l="$(wc -c <"$d/big_preview.out")" 'BEGIN { printf "%.1f", (2 * s + l) / 1048576 }')
+    limit_apply=$(awk -v s="$1" -v l="$(wc -c <"$d/big_apply.out")" 'BEGIN { printf "%.1f", (2 * s + l) / 1048576 }')
+    heading "Peak memory (resident set, /usr/bin/time)"
+    echo "| run              | peak MB | limit MB  | met  |"
+    echo "|------------------|---------|-----------|------|"
+    memory_row big_floor_read ""
+    memory_row big_preview "$limit_preview"
+    memory_row big_apply "$limit_apply"
+    memory_row full_floor_read ""
+    memory_row full_preview 24
+    memory_row full_apply 24
+    echo
+    echo "big: one session file of $(awk -v s="$1" 'BEGIN { printf "%.1f", s / 1048576 }') MiB, pending, CR LF (limit: twice the file and the result lines); after apply its flag reads 1 in $2 line(s). full: $(session_count "$out/tree") sessions. MB = MiB."
+}
+
+# ---- output ----
+
+output_section() {
+    local reference=$out/reference target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
+    if [ -d "$reference" ] && ! $save; then
+        target=$out/output-now
+        if [ "$(cat "$reference/sizes.txt")" != "$sizes" ]; then
+            heading "Output not compared"
+            echo "The reference was made on trees of $(cat "$reference/sizes.txt"), this run would use $sizes: run with those sizes, or --save to replace the reference."
+            return 0
+        fi
+    else
+        target=$reference
+    fi
+    rm -rf "$target" && mkdir -p "$target"
+    echo "$sizes" >"$target/sizes.txt"
+    make_tree "$out/tree" "$clients" "$per_client"
+    make_tree "$PWD/$out/count-tree" "$count_clients" "$per_client"
+    capture_native "$target"
+    capture_windows "$target"
+    if [ "$target" = "$reference" ]; then
+        heading "Output of this build saved as the reference ($sizes)"
+        echo "In $reference; later runs of \`bench/run.sh output\` compare with it."
+        echo
+        output_files_table "$reference" ""
+    else
+        heading "Output compared with the reference in $reference ($sizes)"
+        output_files_table "$target" "$reference"
+    fi
+    peer_table "$target"
+}
+
+# capture DIR NAME COMMAND...: output, errors and exit status of one run.
+capture() {
+    local dir=$1 name=$2 status=0
+    shift 2
+    say "Output: $name"
+    "$@" >"$dir/$name.out" 2>"$dir/$name.err" || status=$?
+    echo "$status" >"$dir/$name.status"
+}
+
+capture_native() {
+    local dir=$1 demo=$PWD/$out/demo-copy copy=$PWD/$out/output-copy
+    capture "$dir" native-bench-preview "$vemor" preview "$PWD/$out/tree"
+    fresh_copy "$out/tree" "$copy"
+    capture "$dir" native-bench-apply "$vemor" apply "$copy"
+    manifest "$copy" >"$dir/native-bench-tree.manifest"
+    rm -rf "$copy"
+    fresh_copy "demo/Eigene Diagnostik" "$demo"
+    capture "$dir" native-demo-preview "$vemor" preview "$demo"
+    capture "$dir" native-demo-apply "$vemor" apply "$demo"
+    manifest "$demo" >"$dir/native-demo-tree.manifest"
+}
+
+capture_windows() {
+    local dir=$1 demo=$PWD/$out/demo-copy copy=$PWD/$out/output-copy
+    capture "$dir" windows-small-preview wine "$windows_exe" preview "$(windows_path "$out/count-tree")"
+    fresh_copy "$out/count-tree" "$copy"
+    capture "$dir" windows-small-apply wine "$windows_exe" apply "$(windows_path "$copy")"
+    manifest "$copy" >"$dir/windows-small-tree.manifest"
+    rm -rf "$copy"
+    fresh_copy "demo/Eigene Diagnostik" "$demo"
+    capture "$dir" windows-demo-preview wine "$windows_exe" preview "$(windows_path "$demo")"
+    capture "$dir" windows-demo-apply wine "$windows_exe" apply "$(windows_path "$demo")"
+    manifest "$demo" >"$dir/windows-demo-tree.manifest"
+    rm -rf "$demo"
+}
+
+output_files_table() {  # output_files_table DIR [REFERENCE]
+    local file name
+    echo "| file                              | bytes     | sha256 (first 16)  | same as reference |"
+    echo "|-----------------------------------|-----------|--------------------|-------------------|"
+    for file in "$1"/*; do
+        name=$(basename "$file")
+        printf "| %-33s | %9s | %18s | %-17s |\n" "$name" "$(wc -c <"$file")" "$(sha256sum "$file" | cut -c1-16)" \
+            "$(if [ -z "$2" ]; then echo "(is the reference)"; elif cmp -s "$file" "$2/$name"; then echo yes; else echo NO; fi)"
+    done
+    if [ -n "$2" ]; then
+        for file in "$2"/*; do
+            [ -e "$1/$(basename "$file")" ] || printf "| %-33s | %9s | %18s | %-17s |\n" "$(basename "$file")" "" "" "NO (missing now)"
+        done
+    fi
+}
+
+peer_table() {
+    local dir=$1
+    /usr/bin/python3 bench/peer.py "$PWD/$out/tree" >"$out/peer-bench.out"
+    /usr/bin/python3 bench/peer.py "demo/Eigene Diagnostik" >"$out/peer-demo.out"
+    echo
+    echo "| peer.py preview                         | same as vemor-patch preview |"
+    echo "|-----------------------------------------|-----------------------------|"
+    echo "| full tree                               | $(cmp -s "$out/peer-bench.out" "$dir/native-bench-preview.out" && echo yes || echo NO) |"
+    echo "| demo tree                               | $(cmp -s "$out/peer-demo.out" "$dir/native-demo-preview.out" && echo yes || echo NO) |"
+}
+
+# ---- main ----
+
+parse_arguments "$@"
+vemor=$out/release/src/vemor-patch
+windows_exe=build/windows/src/vemor-patch.exe
+mkdir -p "$out/report"
+build_native
+if wants time || wants counts || wants output; then build_windows; fi
+for section in time counts share memory output; do
+    if wants "$section"; then
+        "${section}_section" | tee "$out/report/$section.md"
+    fi
+done

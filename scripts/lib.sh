@@ -43,6 +43,8 @@ ensure_locale() {
     "${command[@]}"
 }
 
+readonly BENCH_PACKAGES=(time strace python3)
+
 # A Wine prefix of our own inside the build folder, never the user's ~/.wine.
 use_wine_prefix() {
     export WINEPREFIX="$1"
