@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "file_problem.h"
 
 // Profile (INI) files with the contract of the Windows profile functions.
 namespace vemor::platform {
@@ -32,16 +35,29 @@ public:
     ProfileStep(const ProfileStep&) = delete;
     ProfileStep& operator=(const ProfileStep&) = delete;
 
+    // Why the latest reading of the file in this step found no text: missing, or a problem
+    // a report should name. Nothing while the file was read or has not been read yet.
+    std::optional<FileProblem> ReadProblem() const;
+    // Why the step's write did not reach the file; nothing when it did or none was made.
+    std::optional<FileProblem> WriteProblem() const;
+
     struct State;
 
 private:
     std::unique_ptr<State> state_;
 };
 
+// What became of a write: true when the value reached the file, else the problem that kept
+// it from the file.
+struct WriteResult {
+    std::optional<FileProblem> problem;
+    explicit operator bool() const { return !problem; }
+};
+
 // Sets key in section to value, adding section and key where they are missing; every other
-// line of the file stays as it was. Returns false when the file could not be written, which
-// callers treat as no failure.
-bool WriteProfileText(const std::string& file, const std::string& section,
+// line of the file stays as it was. A write that fails is no failure for the callers: the
+// result says why, for a report.
+WriteResult WriteProfileText(const std::string& file, const std::string& section,
                         const std::string& key, const std::string& value);
 
 }  // namespace vemor::platform

@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     const vemor::platform::ProfileStep step(path, vemor::platform::ProfileStep::Use::kReadAndWrite);
     vemor::platform::ReadProfileText(path, section, key, "", 32000);
-    Check(vemor::platform::WriteProfileText(path, section, key, value), "a writable file is written");
+    Check(static_cast<bool>(vemor::platform::WriteProfileText(path, section, key, value)), "a writable file is written");
     Check(ReadBack(path) == written, "the file holds what the document wrote");
     const auto read = vemor::platform::ReadProfileText(path, section, key, "fehlt", 32000);
     Check(read.text == (readable ? value.substr(0, 31999) : "fehlt"), "the file reads back as written");

@@ -76,6 +76,7 @@ struct ProfileStep::State {
     Use use;
     std::optional<Snapshot> snapshot;  // taken when the first value is asked for
     bool written = false;
+    std::optional<FileProblem> write_problem;
 
     const Snapshot& Read() {
         // Only the first reading of a step that may write needs its stamp; after our own
@@ -98,11 +99,24 @@ ProfileStep::State* StepFor(const std::string& file) {
 
 }  // namespace
 
-ProfileStep::ProfileStep(const std::string& file, Use use) : state_(new State{file, use, std::nullopt}) {
+ProfileStep::ProfileStep(const std::string& file, Use use) : state_(new State{file, use, std::nullopt, false, std::nullopt}) {
     steps.push_back(state_.get());
 }
 
 ProfileStep::~ProfileStep() { std::erase(steps, state_.get()); }
+
+std::optional<FileProblem> ProfileStep::ReadProblem() const {
+    if (!state_->snapshot) return std::nullopt;
+    switch (state_->snapshot->outcome) {
+        case ReadOutcome::kRead: return std::nullopt;
+        case ReadOutcome::kMissing: return FileProblem{FileProblem::Kind::kMissing};
+        case ReadOutcome::kNotAFile: return FileProblem{FileProblem::Kind::kNotAFile};
+        case ReadOutcome::kUnreadable: break;
+    }
+    return FileProblem{FileProblem::Kind::kOther};
+}
+
+std::optional<FileProblem> ProfileStep::WriteProblem() const { return state_->write_problem; }
 
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
@@ -117,21 +131,23 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
     return Fit(CutTrailingBlanks(fallback), size);
 }
 
-bool WriteProfileText(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value) {
+WriteResult WriteProfileText(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& value) {
     std::optional<Snapshot> own;
     ProfileStep::State* step = StepFor(file);
     // The value goes into the version this step read, or, outside a step, the version read now.
     const Snapshot& read = step && step->snapshot ? *step->snapshot : own.emplace(Take(file, true));
     const posix::ByteEdit edit = posix::ProfileView(read.bytes).Set(section, key, value);
     const posix::ReadVersion version{read.outcome == ReadOutcome::kRead, read.bytes, read.stamp, read.read_at};
-    const bool written = posix::ReplaceFile(read.path, version, edit);
+    WriteResult result;
+    if (!posix::ReplaceFile(read.path, version, edit)) result.problem = FileProblem{FileProblem::Kind::kOther};
     if (step) {
         // The next value is read from the file again: the read-back must see what is on disk.
         step->snapshot.reset();
         step->written = true;
+        step->write_problem = result.problem;
     }
-    return written;
+    return result;
 }
 
 }  // namespace vemor::platform

@@ -15,6 +15,10 @@ ProfileStep::ProfileStep(const std::string&, Use) {}
 
 ProfileStep::~ProfileStep() = default;
 
+std::optional<FileProblem> ProfileStep::ReadProblem() const { return std::nullopt; }
+
+std::optional<FileProblem> ProfileStep::WriteProblem() const { return std::nullopt; }
+
 ProfileText ReadProfileText(const std::string& file, const std::string& section,
                              const std::string& key, const std::string& fallback,
                              std::size_t size) {
@@ -25,10 +29,12 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
     return {win32::Narrow(std::wstring_view(buffer.data(), count)), count};
 }
 
-bool WriteProfileText(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value) {
-    return WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(),
-                                      win32::Wide(value).c_str(), win32::ProfilePath(file).c_str()) != 0;
+WriteResult WriteProfileText(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& value) {
+    if (WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(),
+                                   win32::Wide(value).c_str(), win32::ProfilePath(file).c_str()))
+        return {};
+    return {FileProblem{FileProblem::Kind::kOther, GetLastError()}};
 }
 
 }  // namespace vemor::platform

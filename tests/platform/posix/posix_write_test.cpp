@@ -86,7 +86,7 @@ TEST(PosixWriteFile, NeverWritesWhatItMustNot) {
     EXPECT_FALSE(platform::WriteProfileText(tree.Path("fehlt/sitzung.dat"), "Optionen", "Normdaten", "1"));
     // Root may read every file, so this one is refused only for an ordinary user.
     const bool readable = tree.Read("unreadable/sitzung.dat") == original;
-    const bool written = platform::WriteProfileText(tree.Path("unreadable/sitzung.dat"), "Optionen", "Normdaten", "1");
+    const bool written = !!platform::WriteProfileText(tree.Path("unreadable/sitzung.dat"), "Optionen", "Normdaten", "1");
     fs::permissions(tree.Fs("unreadable/sitzung.dat"), fs::perms::owner_read, fs::perm_options::add);
     EXPECT_EQ(written, readable);
     EXPECT_EQ(tree.Read("unreadable/sitzung.dat"), readable ? "[Optionen]\nNormdaten=1\n" : original);

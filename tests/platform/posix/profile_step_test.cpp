@@ -135,7 +135,8 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionRead) {
         const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kReadAndWrite);
         ASSERT_EQ(ReadNorm(tree), "0");
         c.change(tree);
-        EXPECT_EQ(platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1"), c.written)
+        EXPECT_EQ(static_cast<bool>(platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1")),
+                  c.written)
             << settled;
         if (c.after) EXPECT_EQ(tree.Read("s/sitzung.dat"), c.after) << settled;
         else EXPECT_FALSE(fs::is_regular_file(tree.Fs("s/sitzung.dat"))) << settled;

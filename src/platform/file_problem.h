@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vemor::platform {
+
+// Why a file or folder could not be read or written. The kind is what callers act on; code
+// and text are the system's own number and words where a call of the system failed, so that
+// a report can quote them. The wording for the user is the caller's.
+struct FileProblem {
+    enum class Kind {
+        kMissing,   // nothing is stored under the name (any more)
+        kNotAFile,  // a folder or a device where a file was expected
+        kDenied,    // the user may not read or write it
+        kReadOnly,  // write-protected
+        kLocked,    // another program holds it
+        kChanged,   // changed since it was read
+        kNoSpace,   // the disk, or the user's share of it, is full
+        kOther,     // anything else the system reported
+    };
+    Kind kind;
+    std::uint32_t code = 0;  // errno or the Windows error code; 0 where no call failed
+    std::string text = {};   // the system's message for code
+
+    bool operator==(const FileProblem&) const = default;
+};
+
+}  // namespace vemor::platform
