@@ -1,12 +1,11 @@
 #include <windows.h>
 
-#include <iterator>
 #include <string>
 
 #include "folder_state.h"
+#include "win32/errors.h"
 #include "win32/handles.h"
 #include "win32/long_path.h"
-#include "win32/wide.h"
 
 namespace vemor::platform {
 namespace {
@@ -16,18 +15,7 @@ bool MeansMissing(DWORD error) {
            error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME || error == ERROR_INVALID_NAME;
 }
 
-// The system's message for error, without its closing full stop and line end.
-FolderExamination Unreadable(DWORD error) {
-    wchar_t text[512] = {};
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                        error, 0, text, static_cast<DWORD>(std::size(text)), nullptr);
-    std::wstring reason(text, length);
-    while (!reason.empty() && (reason.back() == L'\r' || reason.back() == L'\n' || reason.back() == L'.' ||
-                               reason.back() == L' '))
-        reason.pop_back();
-    if (reason.empty()) return {FolderState::kUnreadable, "Windows error " + std::to_string(error)};
-    return {FolderState::kUnreadable, win32::Narrow(reason)};
-}
+FolderExamination Unreadable(DWORD error) { return {FolderState::kUnreadable, win32::SystemMessage(error)}; }
 
 bool EndsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '\\' || path.back() == '/');
