@@ -1,13 +1,31 @@
-// One table of profile-file reads, run against whichever backend is built: the POSIX
-// reader natively and the Windows profile functions under Wine must agree on every row.
+// Tables of profile-file reads and writes with Windows' results. The project's engine answers
+// every row on both builds; under Wine the system's own profile functions answer them too,
+// as the reference, except where a row says how Wine's differ.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <tuple>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "win32/wide.h"
+#endif
 #include "profile.h"
+#include "support/child.h"
+#include "support/holders.h"
 #include "support/temp_tree.h"
+#include "test_hooks.h"
 
 namespace vemor {
 namespace {
 
+namespace fs = std::filesystem;
+using platform::FileProblem;
+using platform::ProfileStep;
+using platform::test_hooks::WriteStage;
 using test::Crlf;
 using test::TempTree;
 using test::Utf16BeWithBom;
@@ -15,6 +33,46 @@ using test::Utf16LeWithBom;
 
 constexpr const char* kWineReadsUtf8 = "Wine reads a file with the UTF-8 mark as UTF-8";
 constexpr const char* kWineReadsUtf16Be = "Wine reads and writes UTF-16 in big-endian order";
+constexpr const char* kWineStripsTabs = "Wine strips tabs around the names asked for as well";
+
+// Who answers a row: the project's engine, or the system's profile functions (Windows only).
+enum class Through { kEngine, kSystem };
+
+std::string Name(Through through) { return through == Through::kEngine ? "engine" : "system"; }
+
+const auto kThrough =
+#ifdef _WIN32
+    ::testing::Values(Through::kEngine, Through::kSystem);
+#else
+    ::testing::Values(Through::kEngine);
+#endif
+
+platform::ProfileText Read(Through through, const std::string& file, const char* section, const char* key,
+                           const char* fallback, std::size_t size) {
+#ifdef _WIN32
+    if (through == Through::kSystem) {
+        using platform::win32::Wide;
+        std::wstring buffer(size + 1, L' ');
+        const DWORD count = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(fallback).c_str(),
+                                                     buffer.data(), static_cast<DWORD>(size), Wide(file).c_str());
+        return {platform::win32::Narrow(std::wstring_view(buffer.data(), count)), count};
+    }
+#endif
+    (void)through;
+    return platform::ReadProfileText(file, section, key, fallback, size);
+}
+
+bool Write(Through through, const std::string& file, const char* section, const char* key, const char* value) {
+#ifdef _WIN32
+    if (through == Through::kSystem) {
+        using platform::win32::Wide;
+        return WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
+                                          Wide(file).c_str()) != FALSE;
+    }
+#endif
+    (void)through;
+    return static_cast<bool>(platform::WriteProfileText(file, section, key, value));
+}
 
 
 struct ReadCase {
@@ -71,7 +129,11 @@ const ReadCase kReadCases[] = {
      "J\xC3\xBCrgen \xE2\x82\xAC", 8},
     {"utf16_with_bom", Utf16LeWithBom(u"[UserData]\r\nVorname=\u0141ucja\r\n"), "UserData", "Vorname", "", 128,
      "\xC5\x81ucja", 5},
-    {"blanks_around_requested_names", Crlf("[Optionen]\nNormdaten=0\n"), " Optionen\t", "\tNormdaten ", "d", 128, "0", 1},
+    {"blanks_around_requested_names", Crlf("[Optionen]\nNormdaten=0\n"), "  Optionen ", " Normdaten  ", "d", 128, "0", 1},
+    {"tab_before_requested_section_is_part_of_it", Crlf("[SectionName]\nKey=1\n"), "\tSectionName", "Key", "d", 128,
+     "d", 1, false, kWineStripsTabs},
+    {"tab_after_requested_key_is_part_of_it", Crlf("[SectionName]\nKey=1\n"), "SectionName", "Key\t", "d", 128, "d",
+     1, false, kWineStripsTabs},
     {"utf8_mark_belongs_to_the_first_line", "\xEF\xBB\xBF" + Crlf("[Optionen]\nNormdaten=0\n"), "Optionen", "Normdaten",
      "d", 128, "d", 1, false, kWineReadsUtf8},
     {"text_after_utf8_mark_is_cp1252", "\xEF\xBB\xBF" + Crlf("\n[UserData]\nVorname=J\xC3\xBCrgen\n"), "UserData",
@@ -80,20 +142,23 @@ const ReadCase kReadCases[] = {
      128, "d", 1, false, kWineReadsUtf16Be},
 };
 
-class ProfileRead : public ::testing::TestWithParam<ReadCase> {};
+class ProfileRead : public ::testing::TestWithParam<std::tuple<ReadCase, Through>> {};
 
 TEST_P(ProfileRead, GivesWhatTheWindowsFunctionsGive) {
-    const ReadCase& c = GetParam();
-    if (test::RunsUnderWine() && c.wine_differs) GTEST_SKIP() << c.wine_differs;
+    const auto& [c, through] = GetParam();
+    if (through == Through::kSystem && test::RunsUnderWine() && c.wine_differs) GTEST_SKIP() << c.wine_differs;
     TempTree tree;
     if (!c.no_file) tree.File("sitzung.dat", c.bytes);
-    const auto read = platform::ReadProfileText(tree.Path("sitzung.dat"), c.section, c.key, c.fallback, c.size);
+    const auto read = Read(through, tree.Path("sitzung.dat"), c.section, c.key, c.fallback, c.size);
     EXPECT_EQ(read.text, c.text);
     EXPECT_EQ(read.count, c.count);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileRead, ::testing::ValuesIn(kReadCases),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileRead, ::testing::Combine(::testing::ValuesIn(kReadCases), kThrough),
+                         [](const auto& param_info) {
+                             return std::string(std::get<0>(param_info.param).name) + "_" +
+                                    Name(std::get<1>(param_info.param));
+                         });
 
 TEST(ProfileRead, FileNameLetterCaseIsIgnored) {
     TempTree tree;
@@ -141,23 +206,255 @@ const WriteCase kWriteCases[] = {
      Utf16LeWithBom(u"\r\n[Optionen]\r\nNormdaten=1\r\n"), nullptr, "Wine writes no line end after the mark"},
     {"utf16_big_endian_gets_cp1252_appended", Utf16BeWithBom(u"[A]\r\nB=1\r\n"), "Optionen", "Normdaten", "1",
      Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\n"), "", kWineReadsUtf16Be},
+    {"utf16_big_endian_second_write_edits_what_the_first_appended",
+     Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=0\n"), "Optionen", "Normdaten", "1",
+     Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\n"), "", kWineReadsUtf16Be},
+    {"utf16_big_endian_second_write_adds_to_the_appended_section",
+     Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\n"), "Optionen", "Auswertung", "2",
+     Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\nAuswertung=2\n"), "", kWineReadsUtf16Be},
+    {"tabs_around_written_section_stay", Crlf("[A]\nB=1\n"), "\tsec\t", "K", "v", Crlf("[A]\nB=1\n[\tsec\t]\nK=v\n"),
+     "", kWineStripsTabs},
 };
 
-class ProfileWrite : public ::testing::TestWithParam<WriteCase> {};
+class ProfileWrite : public ::testing::TestWithParam<std::tuple<WriteCase, Through>> {};
 
 TEST_P(ProfileWrite, ChangesOnlyThatLine) {
-    const WriteCase& c = GetParam();
-    if (test::RunsUnderWine() && c.wine_differs) GTEST_SKIP() << c.wine_differs;
+    const auto& [c, through] = GetParam();
+    if (through == Through::kSystem && test::RunsUnderWine() && c.wine_differs) GTEST_SKIP() << c.wine_differs;
     TempTree tree;
-    tree.File("sitzung.dat", c.before);
-    EXPECT_TRUE(platform::WriteProfileText(tree.Path("sitzung.dat"), c.section, c.key, c.value));
-    EXPECT_EQ(tree.Read("sitzung.dat"), c.after);
-    EXPECT_EQ(platform::ReadProfileText(tree.Path("sitzung.dat"), c.section, c.key, "", 128).text,
+    tree.File("s/sitzung.dat", c.before);
+    EXPECT_TRUE(Write(through, tree.Path("s/sitzung.dat"), c.section, c.key, c.value));
+    EXPECT_EQ(tree.Read("s/sitzung.dat"), c.after);
+    EXPECT_EQ(Read(through, tree.Path("s/sitzung.dat"), c.section, c.key, "", 128).text,
               c.read_back ? c.read_back : c.value);
+    EXPECT_EQ(tree.Names("s"), (std::vector<std::string>{"sitzung.dat"})) << "nothing else is left";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::ValuesIn(kWriteCases),
+INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::Combine(::testing::ValuesIn(kWriteCases), kThrough),
+                         [](const auto& param_info) {
+                             return std::string(std::get<0>(param_info.param).name) + "_" +
+                                    Name(std::get<1>(param_info.param));
+                         });
+
+
+std::string Norm(const std::string& value) { return "[Optionen]\r\nNormdaten=" + value + "\r\n"; }
+
+std::string ReadNorm(const TempTree& tree, const char* file = "s/sitzung.dat") {
+    return platform::ReadProfileText(tree.Path(file), "Optionen", "Normdaten", "fehlt", 128).text;
+}
+
+// The same time for every file set with it, long past.
+void SetModified(const TempTree& tree, const char* file) {
+    fs::last_write_time(tree.Fs(file), fs::file_time_type(std::chrono::hours(24 * 365 * 30)));
+}
+
+struct ChangeCase {
+    const char* name;
+    std::function<void(const TempTree&)> change;
+    const char* expected;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
+
+const ChangeCase kChanges[] = {
+    {"other_size", [](const TempTree& t) { t.File("s/sitzung.dat", Norm("10")); }, "10"},
+    {"same_size_same_time",
+     [](const TempTree& t) {
+         t.File("s/sitzung.dat", Norm("1"));
+         SetModified(t, "s/sitzung.dat");
+     },
+     "1"},
+    {"replaced_by_rename_with_same_size_and_time",
+     [](const TempTree& t) {
+         t.File("s/neu.dat", Norm("1"));
+         SetModified(t, "s/neu.dat");
+         fs::rename(t.Fs("s/neu.dat"), t.Fs("s/sitzung.dat"));
+     },
+     "1"},
+    {"removed", [](const TempTree& t) { fs::remove(t.Fs("s/sitzung.dat")); }, "fehlt"},
+};
+
+class ProfileSteps : public ::testing::TestWithParam<ChangeCase> {};
+
+// Each step reads its file once: inside a step the first version holds; the next step sees
+// the change.
+TEST_P(ProfileSteps, SeeEveryChangeMadeBeforeThemAndNoneWithin) {
+    TempTree tree;
+    tree.File("s/sitzung.dat", Norm("0"));
+    SetModified(tree, "s/sitzung.dat");
+    {
+        const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+        ASSERT_EQ(ReadNorm(tree), "0");
+        GetParam().change(tree);
+        EXPECT_EQ(ReadNorm(tree), "0") << "one step reads one version";
+    }
+    const ProfileStep next(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+    EXPECT_EQ(ReadNorm(tree), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ProfileSteps, ::testing::ValuesIn(kChanges),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// A write goes into the version of the file the step read, or nowhere, and says why not; the
+// value read back in the same step afterwards is what the file holds then.
+struct GuardCase {
+    const char* name;
+    std::function<test::Holder(const TempTree&)> change;
+    std::optional<FileProblem::Kind> refused;  // nothing: written
+    const char* after;                         // nullptr: no file is there
+    const char* read_back;
+    bool needs_permissions = false;            // only where write protection binds this user
+};
+
+void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
+
+const std::string kRead = Norm("0");
+const std::string kPatched = Norm("1");
+const std::string kOther = Norm("0") + "X=1\r\n";
+const std::string kSameSize = Norm("5");
+const auto kChanged = FileProblem::Kind::kChanged;
+const auto kLocked = FileProblem::Kind::kLocked;
+
+test::Holder Nothing() { return nullptr; }
+
+const GuardCase kGuards[] = {
+    {"unchanged", [](const TempTree&) { return Nothing(); }, std::nullopt, kPatched.c_str(), "1"},
+    {"removed",
+     [](const TempTree& t) {
+         fs::remove(t.Fs("s/sitzung.dat"));
+         return Nothing();
+     },
+     kChanged, nullptr, "fehlt"},
+    {"changed_by_someone_else",
+     [](const TempTree& t) {
+         t.File("s/sitzung.dat", kOther);
+         return Nothing();
+     },
+     kChanged, kOther.c_str(), "0"},
+    {"changed_keeping_size_and_time",
+     [](const TempTree& t) {
+         t.File("s/sitzung.dat", kSameSize);
+         SetModified(t, "s/sitzung.dat");
+         return Nothing();
+     },
+     kChanged, kSameSize.c_str(), "5"},
+    {"replaced_by_a_folder",
+     [](const TempTree& t) {
+         fs::remove(t.Fs("s/sitzung.dat"));
+         t.Folder("s/sitzung.dat");
+         return Nothing();
+     },
+     kChanged, nullptr, "fehlt"},
+    {"write_protected",
+     [](const TempTree& t) {
+         test::MakeReadOnly(t.Fs("s/sitzung.dat"));
+         return Nothing();
+     },
+     FileProblem::Kind::kReadOnly, kRead.c_str(), "0", true},
+#ifdef _WIN32
+    // A folder's read-only attribute protects nothing on Windows; a folder's ACL does, through
+    // the right to delete the file, which the write asks for.
+    {"held_open_for_writing",
+     [](const TempTree& t) { return test::HoldOpen(t.Fs("s/sitzung.dat"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE); },
+     kLocked, kRead.c_str(), "0"},
+    {"held_open_without_write_sharing",
+     [](const TempTree& t) { return test::HoldOpen(t.Fs("s/sitzung.dat"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE); },
+     kLocked, kRead.c_str(), "0"},
+    {"held_open_without_delete_sharing",
+     [](const TempTree& t) { return test::HoldOpen(t.Fs("s/sitzung.dat"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE); },
+     kLocked, kRead.c_str(), "0"},
+#else
+    // The right to write into the folder, which a replace needs, binds a change in place too.
+    {"in_a_write_protected_folder",
+     [](const TempTree& t) {
+         test::MakeReadOnly(t.Fs("s"));
+         return Nothing();
+     },
+     FileProblem::Kind::kReadOnly, kRead.c_str(), "0", true},
+    {"held_with_flock", [](const TempTree& t) { return test::HoldLocked(t.Fs("s/sitzung.dat"), test::Lock::kFlock); },
+     kLocked, kRead.c_str(), "0"},
+    {"held_with_a_record_lock",
+     [](const TempTree& t) { return test::HoldLocked(t.Fs("s/sitzung.dat"), test::Lock::kRecord); }, kLocked,
+     kRead.c_str(), "0"},
+#endif
+};
+
+class GuardedWrite : public ::testing::TestWithParam<GuardCase> {};
+
+TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
+    const GuardCase& c = GetParam();
+    if (c.needs_permissions && !test::ReadOnlyBinds()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
+    TempTree tree;
+    tree.File("s/sitzung.dat", kRead);
+    const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kReadAndWrite);
+    ASSERT_EQ(ReadNorm(tree), "0");
+    const test::Holder held = c.change(tree);
+    const platform::WriteResult result = platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1");
+    EXPECT_EQ(result.problem ? std::optional(result.problem->kind) : std::nullopt, c.refused);
+    EXPECT_EQ(step.WriteProblem(), result.problem);
+    if (c.after) EXPECT_EQ(tree.Read("s/sitzung.dat"), c.after);
+    else EXPECT_FALSE(fs::is_regular_file(tree.Fs("s/sitzung.dat")));
+    EXPECT_EQ(ReadNorm(tree), c.read_back);
+    fs::permissions(tree.Fs("s"), fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_LE(tree.Names("s").size(), 1u) << "nothing is left beside the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, GuardedWrite, ::testing::ValuesIn(kGuards),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// A write ended at any moment, as a crash or a power cut ends it, leaves the file as it was or
+// as patched, and nothing beside it. The write runs in a child process that dies at the stage.
+struct StageCase {
+    const char* name;
+    std::string before;
+    WriteStage stage;
+    bool patched;  // what the file holds after the death
+};
+
+void PrintTo(const StageCase& c, std::ostream* os) { *os << c.name; }
+
+const std::string kOtherLength = Norm("0.0");  // "1" takes a copy of the file to put in place
+
+const StageCase kStages[] = {
+    {"same_length_held", kRead, WriteStage::kHeld, false},
+    {"same_length_written", kRead, WriteStage::kWrittenInPlace, true},
+    {"other_length_held", kOtherLength, WriteStage::kHeld, false},
+    {"other_length_copy_created", kOtherLength, WriteStage::kTemporaryCreated, false},
+    {"other_length_copy_written", kOtherLength, WriteStage::kTemporaryWritten, false},
+    {"other_length_copy_flushed", kOtherLength, WriteStage::kTemporaryFlushed, false},
+    {"other_length_replaced", kOtherLength, WriteStage::kReplaced, true},
+};
+
+constexpr const char* kStageVariable = "VEMOR_DIE_AT_WRITE_STAGE";
+
+class WriteStages : public ::testing::TestWithParam<StageCase> {};
+
+TEST_P(WriteStages, LeaveTheFileWholeWhereverTheProcessEnds) {
+    const StageCase& c = GetParam();
+    TempTree tree;
+    tree.File("s/sitzung.dat", c.before);
+    const std::string order = std::to_string(static_cast<int>(c.stage)) + "|" + tree.Path("s/sitzung.dat");
+    EXPECT_EQ(test::RunTestInChild("WriteStages.DISABLED_Child", kStageVariable, order), 137) << "the child died there";
+    EXPECT_EQ(tree.Read("s/sitzung.dat"), c.patched ? kPatched : c.before);
+    EXPECT_EQ(tree.Names("s"), (std::vector<std::string>{"sitzung.dat"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, WriteStages, ::testing::ValuesIn(kStages),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// The child: patches the file it is given and dies at the stage it is given.
+TEST(WriteStages, DISABLED_Child) {
+    const std::string order = test::ChildVariable(kStageVariable);
+    ASSERT_NE(order.find('|'), std::string::npos) << "run by WriteStages only";
+    const auto stage = static_cast<WriteStage>(std::stoi(order.substr(0, order.find('|'))));
+    const std::string file = order.substr(order.find('|') + 1);
+    platform::test_hooks::write_stage = [stage](WriteStage reached) {
+        if (reached == stage) test::DieNow();
+    };
+    const ProfileStep step(file, ProfileStep::Use::kReadAndWrite);
+    platform::ReadProfileText(file, "Optionen", "Normdaten", "", 128);
+    platform::WriteProfileText(file, "Optionen", "Normdaten", "1");
+}
 
 }  // namespace
 }  // namespace vemor

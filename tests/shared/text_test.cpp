@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "number_text.h"
 #ifndef _WIN32
 #include "posix/number_format.h"
 #include "support/environment.h"
@@ -41,11 +42,13 @@ struct NumberCase {
 
 constexpr std::nullopt_t kNoNumber = std::nullopt;
 
-// Both builds read the user's format, en-US in the test environment: natively the "C" or an
-// en_US locale, under Wine a process whose LC_ALL and LANG are unset or "C" (also C.UTF-8).
+// Windows' reading in en-US, the project's own reader on both builds and the user's on each:
+// natively the "C" or an en_US locale, under Wine a process whose LC_ALL and LANG are unset or
+// "C" (also C.UTF-8), where VarR8FromStr reads. Only the system's own reading skips the rows
+// that Wine reads otherwise.
 TEST(TextToNumber, ReadsNumbersAsWindowsDoesInEnUs) {
 #ifndef _WIN32
-    ASSERT_EQ(platform::posix::UserNumberFormat(), platform::posix::NumberFormat{})
+    ASSERT_EQ(platform::posix::UserNumberFormat(), platform::NumberFormat{})
         << "The table is en-US: run the tests with LC_ALL, LC_NUMERIC, LC_MONETARY and LANG unset, C or en_US";
 #endif
     const NumberCase cases[] = {
@@ -88,15 +91,15 @@ TEST(TextToNumber, ReadsNumbersAsWindowsDoesInEnUs) {
         {"1e-310", 0.0, "Wine 8 keeps the denormal; newer Wine makes it 0 as well"},
     };
     for (const auto& [text, value, wine_differs] : cases) {
+        EXPECT_EQ(platform::TextToNumber(text, platform::NumberFormat{}), value) << "own reader: \"" << text << '"';
         if (wine_differs != nullptr && test::RunsUnderWine()) continue;
-        EXPECT_EQ(platform::TextToNumber(text), value) << '"' << text << '"';
+        EXPECT_EQ(platform::TextToNumber(text), value) << "user's reader: \"" << text << '"';
     }
 }
 
-#ifndef _WIN32
-// The same rules with other locales' separators, through the seam.
+// The same rules with other locales' separators, on both builds.
 TEST(TextToNumber, ReadsTheSeparatorsOfTheFormat) {
-    using platform::posix::NumberFormat;
+    using platform::NumberFormat;
     const NumberFormat german{",", ".", "\xE2\x82\xAC"};
     const NumberFormat french{",", "\xE2\x80\xAF", "\xE2\x82\xAC"};  // a narrow no-break space
     const NumberFormat same{",", ",", ""};  // no currency symbol is "$"
@@ -114,16 +117,17 @@ TEST(TextToNumber, ReadsTheSeparatorsOfTheFormat) {
         {german, "1e308", 1e308},  // the nearest double, which Wine misses by a little
     };
     for (const auto& [format, text, value] : cases)
-        EXPECT_EQ(platform::posix::TextToNumber(text, format), value) << '"' << text << "\" with " << format.decimal;
+        EXPECT_EQ(platform::TextToNumber(text, format), value) << '"' << text << "\" with " << format.decimal;
 }
 
+#ifndef _WIN32
 // Natively the user's locale decides, in the C library's order: LC_ALL, the category's own
 // variable, LANG.
 TEST(TextToNumber, TakesTheFormatFromTheEnvironment) {
     const locale_t installed = newlocale(LC_ALL_MASK, "de_DE.UTF-8", static_cast<locale_t>(0));
     ASSERT_NE(installed, static_cast<locale_t>(0)) << "de_DE.UTF-8 is not installed; scripts/test.sh installs it";
     freelocale(installed);
-    using platform::posix::NumberFormat;
+    using platform::NumberFormat;
     const NumberFormat german{",", ".", "\xE2\x82\xAC"};
     const struct {
         const char* lc_all;

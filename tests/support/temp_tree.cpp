@@ -1,5 +1,6 @@
 #include "support/temp_tree.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -43,6 +44,13 @@ TempTree::~TempTree() {
     }
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
     fs::remove_all(root_, error);
+}
+
+std::vector<std::string> TempTree::Names(std::string_view relative) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Fs(relative))) names.push_back(ToUtf8(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string TempTree::Root() const { return ToUtf8(root_ / ""); }

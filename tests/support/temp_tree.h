@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vemor::test {
 
@@ -23,6 +24,8 @@ public:
     void File(std::string_view relative, std::string_view bytes) const;
     std::string Read(std::string_view relative) const;
     bool Exists(std::string_view relative) const;
+    // The names of everything in a folder, sorted: what a write may have left beside a file.
+    std::vector<std::string> Names(std::string_view relative) const;
 
 private:
     std::filesystem::path root_;

@@ -1,20 +1,8 @@
 #pragma once
 
-#include <optional>
-#include <string>
-#include <string_view>
+#include "number_text.h"
 
 namespace vemor::platform::posix {
-
-// The characters a user's number format lends to numbers, each as UTF-8. The defaults are
-// en-US, which Windows (and Wine) use where the user has the "C" or "POSIX" locale.
-struct NumberFormat {
-    std::string decimal = ".";   // empty means "." as on Windows
-    std::string grouping = ",";  // thousands separator; empty for none
-    std::string currency = "$";  // empty means "$" as on Windows
-
-    bool operator==(const NumberFormat&) const = default;
-};
 
 // The format of the user's locale (LC_ALL, else LC_NUMERIC and LC_MONETARY, else LANG),
 // read once. A locale that is not installed counts as "C".
@@ -22,8 +10,5 @@ const NumberFormat& UserNumberFormat();
 
 // Reads the environment again, for tests that change it; not while numbers are being read.
 void RereadUserNumberFormat();
-
-// Text to number as Windows converts text to a double (VarR8FromStr) in the given format.
-std::optional<double> TextToNumber(std::string_view text, const NumberFormat& format);
 
 }  // namespace vemor::platform::posix

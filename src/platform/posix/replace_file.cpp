@@ -1,196 +1,210 @@
 #include "posix/replace_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
+#include <sys/random.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
+#include <cstdio>
+#include <vector>
 
 #include "posix/descriptor.h"
+#include "posix/errors.h"
+#include "posix/file_io.h"
 #include "posix/paths.h"
+#include "test_hooks.h"
 
 namespace vemor::platform::posix {
 namespace {
 
-// Profile files are a few kilobytes: one read takes a whole one, the next finds the end.
-constexpr std::size_t kChunk = 64 * 1024;
+using test_hooks::Reached;
+using test_hooks::WriteStage;
+using Problem = std::optional<FileProblem>;
 
-ReadOutcome FailedOpen(int error) {
-    return error == ENOENT || error == ENOTDIR ? ReadOutcome::kMissing : ReadOutcome::kUnreadable;
+// The file that takes the place of another. Without a name it vanishes with its descriptor,
+// whatever ends the process; a named one is removed again unless it was put in place.
+class Copy {
+public:
+    Copy() = default;
+    Copy(Descriptor fd, std::string name) : fd_(std::move(fd)), name_(std::move(name)) {}
+    Copy(Copy&&) = default;
+    Copy& operator=(Copy&&) = default;
+    ~Copy() {
+        if (!name_.empty()) unlink(name_.c_str());
+    }
+
+    int fd() const { return fd_.get(); }
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+
+    // Gives the copy a name beside target, unless it has one.
+    Problem Name(const std::string& target);
+    // Renames the copy to target, replacing what is there.
+    Problem RenameTo(const std::string& target);
+    // Links the copy in as target, which must not exist.
+    Problem LinkAs(const std::string& target);
+
+private:
+    Descriptor fd_;
+    std::string name_;  // empty while it has none, and once it is in place
+};
+
+std::string FolderOf(const std::string& path) {
+    const std::string folder = FolderWithSeparator(path);
+    return folder.empty() ? "." : folder;
 }
 
-// Reads what is left of fd into contents; a file found larger than a chunk is measured once
-// and read into one block, so that it is neither held twice nor fetched in many pieces.
-ReadOutcome ReadRest(int fd, std::string& contents, bool sized) {
-    static thread_local char chunk[kChunk];
+// A name beside target that nothing else uses: target's own, with a random ending.
+std::string NameBeside(const std::string& target) {
+    unsigned char random[4] = {};
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        const auto pid = static_cast<unsigned>(getpid());
+        random[0] = static_cast<unsigned char>(pid);
+        random[1] = static_cast<unsigned char>(pid >> 8);
+    }
+    char ending[16];
+    std::snprintf(ending, sizeof ending, ".patch-%02x%02x%02x%02x", random[0], random[1], random[2], random[3]);
+    return target + ending;
+}
+
+// The link from the descriptor to a name: through /proc, which needs no privilege, or,
+// where /proc is not mounted, by the descriptor itself.
+int LinkDescriptor(int fd, const std::string& name) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno != ENOENT || access("/proc/self/fd", F_OK) == 0) return -1;
+    return linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+}
+
+Problem Copy::Name(const std::string& target) {
+    if (!name_.empty()) return std::nullopt;
+    for (int tried = 0; tried < 100; ++tried) {
+        const std::string name = NameBeside(target);
+        if (LinkDescriptor(fd(), name) == 0) {
+            name_ = name;
+            return std::nullopt;
+        }
+        if (errno != EEXIST) return ProblemFromErrno(errno);
+    }
+    return ProblemFromErrno(EEXIST);
+}
+
+Problem Copy::RenameTo(const std::string& target) {
+    if (Problem problem = Name(target)) return problem;
+    if (rename(name_.c_str(), target.c_str()) != 0) return ProblemFromErrno(errno);
+    name_.clear();
+    return std::nullopt;
+}
+
+Problem Copy::LinkAs(const std::string& target) {
+    const int linked = name_.empty() ? LinkDescriptor(fd(), target) : link(name_.c_str(), target.c_str());
+    if (linked != 0) {
+        // Something was made under the name since it was found missing.
+        if (errno == EEXIST) return FileProblem{FileProblem::Kind::kChanged, EEXIST};
+        return ProblemFromErrno(errno);
+    }
+    return std::nullopt;
+}
+
+// An unnamed file in the folder where the file system has them, else a named one.
+Copy NewCopy(const std::string& target, Problem& problem) {
+    const int unnamed = open(FolderOf(target).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed >= 0) return Copy(Descriptor(unnamed), {});
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        problem = ProblemFromErrno(errno);
+        return {};
+    }
+    for (int tried = 0; tried < 100; ++tried) {
+        std::string name = NameBeside(target);
+        const int named = open(name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        if (named >= 0) return Copy(Descriptor(named), std::move(name));
+        if (errno != EEXIST) break;
+    }
+    problem = ProblemFromErrno(errno);
+    return {};
+}
+
+Problem FromError(std::optional<int> error) {
+    if (error) return ProblemFromErrno(*error);
+    return std::nullopt;
+}
+
+// The owner first: a change of owner may clear the set-id bits that the mode then restores.
+Problem TakeOwnerAndMode(int fd, const struct stat& info) {
+    struct stat own {};
+    if (fstat(fd, &own) != 0) return ProblemFromErrno(errno);
+    if ((own.st_uid != info.st_uid || own.st_gid != info.st_gid) && fchown(fd, info.st_uid, info.st_gid) != 0)
+        return ProblemFromErrno(errno);
+    if (fchmod(fd, info.st_mode & 07777) != 0) return ProblemFromErrno(errno);
+    return std::nullopt;
+}
+
+// Every extended attribute: the ACL, and what a file server keeps there (a Windows ACL, the
+// DOS attributes). A file system without them has none to carry over.
+Problem CopyAttributes(int from, int to) {
+    std::vector<char> names;
     for (;;) {
-        if (!sized && contents.size() >= kChunk) {
-            struct stat info {};
-            if (fstat(fd, &info) != 0) return ReadOutcome::kUnreadable;
-            contents.reserve(static_cast<std::size_t>(info.st_size) + kChunk);
-            sized = true;
+        const ssize_t size = flistxattr(from, nullptr, 0);
+        if (size < 0 && errno == ENOTSUP) return std::nullopt;
+        if (size < 0) return ProblemFromErrno(errno);
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t got = flistxattr(from, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            break;
         }
-        std::size_t used = contents.size();
-        const bool into_contents = sized && contents.capacity() > used;
-        if (into_contents) contents.resize(contents.capacity());
-        char* const buffer = into_contents ? contents.data() + used : chunk;
-        const std::size_t room = into_contents ? contents.size() - used : kChunk;
-        const ssize_t got = read(fd, buffer, room);
-        if (got < 0 && errno == EINTR) {
-            contents.resize(used);
-            continue;
+        if (errno != ERANGE) return ProblemFromErrno(errno);
+    }
+    std::vector<char> value;
+    for (std::size_t at = 0; at < names.size(); at += std::char_traits<char>::length(&names[at]) + 1) {
+        const char* name = &names[at];
+        ssize_t size = fgetxattr(from, name, nullptr, 0);
+        if (size >= 0) {
+            value.resize(static_cast<std::size_t>(size));
+            size = fgetxattr(from, name, value.data(), value.size());
         }
-        if (got < 0) {
-            contents.resize(used);
-            return errno == EISDIR ? ReadOutcome::kNotAFile : ReadOutcome::kUnreadable;
-        }
-        if (into_contents) contents.resize(used + static_cast<std::size_t>(got));
-        else contents.append(chunk, static_cast<std::size_t>(got));
-        if (got == 0) return ReadOutcome::kRead;
-        if (contents.size() == contents.capacity()) contents.reserve(contents.size() * 2);
+        if (size < 0 || fsetxattr(to, name, value.data(), static_cast<std::size_t>(size), 0) != 0)
+            return ProblemFromErrno(errno);
     }
+    return std::nullopt;
 }
 
-bool WriteAll(int fd, iovec* pieces, int count) {
-    while (count > 0) {
-        const ssize_t n = writev(fd, pieces, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        auto left = static_cast<std::size_t>(n);
-        while (count > 0 && left >= pieces->iov_len) {
-            left -= pieces->iov_len;
-            ++pieces;
-            --count;
-        }
-        if (count > 0) {
-            pieces->iov_base = static_cast<char*>(pieces->iov_base) + left;
-            pieces->iov_len -= left;
-        }
-    }
-    return true;
-}
-
-// The file a link points to, so that the link itself survives the rename.
-std::string LinkTarget(const std::string& path) {
-    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-    return resolved ? std::string(resolved.get()) : path;
-}
-
-// Whether the file at path holds exactly bytes, compared piece by piece so that a large file
-// is never held twice.
-bool HoldsBytes(const std::string& path, std::string_view bytes) {
-    const Descriptor fd = Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (!fd) return false;
-    std::string piece(std::min<std::size_t>(bytes.size() + 1, 1024 * 1024), '\0');
-    std::size_t compared = 0;
-    for (;;) {
-        const ssize_t got = read(fd.get(), piece.data(), piece.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return compared == bytes.size();
-        const auto length = static_cast<std::size_t>(got);
-        if (bytes.substr(compared, length) != std::string_view(piece.data(), length)) return false;
-        compared += length;
-    }
-}
-
-// Whether the file at path, whose state is info, is still the version read.
-bool StillTheVersionRead(const std::string& path, const struct stat& info, const ReadVersion& read) {
-    if (read.stamp) {
-        if (!(StampOf(info) == *read.stamp)) return false;
-        if (!ChangedRecently(*read.stamp, read.read_at)) return true;
-    }
-    return HoldsBytes(path, read.bytes);
-}
-
-// Without owner write permission the file counts as write-protected, also for root.
-bool MayWrite(const std::string& path, const struct stat& info) {
-    return (info.st_mode & S_IWUSR) != 0 && access(path.c_str(), W_OK) == 0;
-}
-
-// The permissions and owner of the file replaced, or those of a new file.
-bool TakeOver(int fd, const struct stat* replaced) {
-    if (!replaced) {
-        const mode_t mask = umask(0);
-        umask(mask);
-        return fchmod(fd, 0666 & ~mask) == 0;
-    }
-    if (fchmod(fd, replaced->st_mode & 07777) != 0) return false;
-    // Only root may hand the file back to its owner; others already are the owner.
-    const bool same_owner = replaced->st_uid == geteuid() && replaced->st_gid == getegid();
-    return geteuid() != 0 || same_owner || fchown(fd, replaced->st_uid, replaced->st_gid) == 0;
-}
-
-bool& LoseWrites() {
-    static bool lose = false;
-    return lose;
-}
-
-bool WriteReplacement(const std::string& target, const struct stat* replaced, std::string_view bytes,
-                      const ByteEdit& edit) {
-    if (LoseWrites()) return true;
-    std::string temp = target + ".XXXXXX";
-    Descriptor fd = Adopt(mkstemp(temp.data()));
-    if (!fd) return false;
-    const std::string_view before = bytes.substr(0, edit.offset);
-    const std::string_view after = bytes.substr(edit.offset + edit.erase);
-    iovec pieces[] = {{const_cast<char*>(before.data()), before.size()},
-                      {const_cast<char*>(edit.insert.data()), edit.insert.size()},
-                      {const_cast<char*>(after.data()), after.size()}};
-    bool ok = WriteAll(fd.get(), pieces, 3) && TakeOver(fd.get(), replaced);
-    ok = ok && fsync(fd.get()) == 0;
-    ok = fd.Close() == 0 && ok;
-    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(temp.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk before the file counts as written.
-    const std::string folder = FolderWithSeparator(target);
-    const Descriptor dir = Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir) fsync(dir.get());
-    return true;
+// The rename is on disk only once its folder is.
+void FlushFolder(const std::string& path) {
+    const Descriptor folder = Open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder) fsync(folder.get());
 }
 
 }  // namespace
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string& contents, std::optional<Stamp>* stamp) {
-    contents.clear();
-    // Not blocking: a pipe stored under the name must not hold the scan up.
-    const Descriptor fd = Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (!fd) return FailedOpen(errno);
-    if (!stamp) return ReadRest(fd.get(), contents, false);
-    struct stat info {};
-    if (fstat(fd.get(), &info) != 0) return ReadOutcome::kUnreadable;
-    if (!S_ISREG(info.st_mode)) return ReadOutcome::kNotAFile;
-    *stamp = StampOf(info);
-    contents.reserve(static_cast<std::size_t>(info.st_size) + 1);
-    return ReadRest(fd.get(), contents, true);
+Problem ReplaceHeldFile(const std::string& path, int held, const struct stat& info, std::string_view contents) {
+    Problem problem;
+    Copy copy = NewCopy(path, problem);
+    if (!copy) return problem;
+    Reached(WriteStage::kTemporaryCreated);
+    if ((problem = FromError(WriteAt(copy.fd(), contents, 0)))) return problem;
+    if ((problem = TakeOwnerAndMode(copy.fd(), info))) return problem;
+    if ((problem = CopyAttributes(held, copy.fd()))) return problem;
+    Reached(WriteStage::kTemporaryWritten);
+    if (fsync(copy.fd()) != 0) return ProblemFromErrno(errno);
+    Reached(WriteStage::kTemporaryFlushed);
+    if ((problem = copy.RenameTo(path))) return problem;
+    Reached(WriteStage::kReplaced);
+    FlushFolder(path);
+    return std::nullopt;
 }
 
-void LoseWritesForTests(bool lose) { LoseWrites() = lose; }
-
-bool ReplaceFile(const std::string& path, const ReadVersion& read, const ByteEdit& edit) {
-    struct stat info {};
-    std::string target = path;
-    bool exists = lstat(path.c_str(), &info) == 0;
-    if (exists && S_ISLNK(info.st_mode)) {
-        target = LinkTarget(path);
-        exists = stat(target.c_str(), &info) == 0;
-        // A link to nothing is still something stored under the name.
-        if (!exists) return false;
-    }
-    if (!read.found) {
-        // Nothing was read: only a file that is still not there may be made.
-        return !exists && WriteReplacement(target, nullptr, {}, edit);
-    }
-    if (!exists || !S_ISREG(info.st_mode) || !MayWrite(target, info)) return false;
-    if (!StillTheVersionRead(target, info, read)) return false;
-    return WriteReplacement(target, &info, read.bytes, edit);
+Problem MakeFile(const std::string& path, std::string_view contents) {
+    Problem problem;
+    Copy copy = NewCopy(path, problem);
+    if (!copy) return problem;
+    const mode_t mask = umask(0);
+    umask(mask);
+    if ((problem = FromError(WriteAt(copy.fd(), contents, 0)))) return problem;
+    if (fchmod(copy.fd(), 0666 & ~mask) != 0 || fsync(copy.fd()) != 0) return ProblemFromErrno(errno);
+    if ((problem = copy.LinkAs(path))) return problem;
+    FlushFolder(path);
+    return std::nullopt;
 }
 
 }  // namespace vemor::platform::posix

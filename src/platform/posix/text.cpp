@@ -45,7 +45,7 @@ std::string ToUpper(std::string_view text) {
 }
 
 std::optional<double> TextToNumber(std::string_view text) {
-    return posix::TextToNumber(text, posix::UserNumberFormat());
+    return TextToNumber(text, posix::UserNumberFormat());
 }
 
 }  // namespace vemor::platform

@@ -1,4 +1,4 @@
-#include "posix/profile_view.h"
+#include "profile_view.h"
 
 #include <array>
 #include <cstdint>
@@ -6,7 +6,7 @@
 
 #include "utf8.h"
 
-namespace vemor::platform::posix {
+namespace vemor::platform {
 namespace {
 
 // Windows-1252 bytes 0x80-0x9F; the five unassigned bytes map to the control characters
@@ -38,9 +38,10 @@ bool IsAscii(std::string_view text) {
     return true;
 }
 
+// Around a requested name Windows drops blanks only: a tab there is part of the name.
 std::string_view Trimmed(std::string_view name) {
-    while (!name.empty() && IsBlank(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);
-    while (!name.empty() && IsBlank(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
     return name;
 }
 
@@ -120,6 +121,10 @@ public:
             return !inside || visit(line);
         });
         return found;
+    }
+
+    bool HasSection(std::string_view section) const {
+        return ForEachLineOfSection(section, [](const Line&) { return false; });
     }
 
     std::optional<std::string> Find(std::string_view section, std::string_view key) const {
@@ -297,7 +302,7 @@ Result WithScanner(std::string_view bytes, Encoding encoding, Work&& work) {
 }
 
 // Windows reads no UTF-16 in big-endian order: every value is missing, and a write appends its
-// section as text of the code page.
+// section as text of the code page; a later write finds that section there and edits it.
 ByteEdit AppendAnsiSection(std::string_view bytes, std::string_view section, std::string_view key,
                            std::string_view value) {
     const std::string_view line_end = "\r\n";
@@ -311,7 +316,10 @@ ByteEdit AppendAnsiSection(std::string_view bytes, std::string_view section, std
         }
         return out;
     };
-    added += "[" + text(section) + "]" + std::string(line_end) + text(key) + "=" + text(value) + std::string(line_end);
+    // Appended piece by piece: mingw's GCC 12 takes a chain of + for an overlapping copy.
+    for (const std::string& piece : {std::string("["), text(section), std::string("]"), std::string(line_end),
+                                     text(key), std::string("="), text(value), std::string(line_end)})
+        added += piece;
     return {bytes.size(), 0, added};
 }
 
@@ -333,7 +341,11 @@ std::optional<std::string> ProfileView::Find(std::string_view section, std::stri
 }
 
 ByteEdit ProfileView::Set(std::string_view section, std::string_view key, std::string_view value) const {
-    if (encoding_ == Encoding::Utf16BE) return AppendAnsiSection(bytes_, Trimmed(section), Trimmed(key), value);
+    if (encoding_ == Encoding::Utf16BE) {
+        const Scanner<ByteUnits> appended({bytes_}, Encoding::Ansi, 0);
+        if (appended.HasSection(Trimmed(section))) return appended.Set(Trimmed(section), Trimmed(key), value);
+        return AppendAnsiSection(bytes_, Trimmed(section), Trimmed(key), value);
+    }
     return WithScanner<ByteEdit>(bytes_, encoding_, [&](const auto& scanner) {
         return scanner.Set(Trimmed(section), Trimmed(key), value);
     });
@@ -348,4 +360,14 @@ std::string Edited(std::string_view bytes, const ByteEdit& edit) {
     return out;
 }
 
-}  // namespace vemor::platform::posix
+ByteEdit Narrowed(std::string_view bytes, const ByteEdit& edit) {
+    if (edit.insert.size() != edit.erase) return edit;
+    const std::string_view old = bytes.substr(edit.offset, edit.erase);
+    std::size_t first = 0;
+    std::size_t last = edit.insert.size();
+    while (first < last && edit.insert[first] == old[first]) ++first;
+    while (last > first && edit.insert[last - 1] == old[last - 1]) --last;
+    return {edit.offset + first, last - first, edit.insert.substr(first, last - first)};
+}
+
+}  // namespace vemor::platform

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "posix/number_format.h"
+#include "number_text.h"
 
-namespace vemor::platform::posix {
+namespace vemor::platform {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -204,4 +204,4 @@ std::optional<double> TextToNumber(std::string_view text, const NumberFormat& fo
     return NumberReader(text, format).Read();
 }
 
-}  // namespace vemor::platform::posix
+}  // namespace vemor::platform

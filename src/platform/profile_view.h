@@ -8,7 +8,7 @@
 // A profile file read as the Windows profile functions read it, straight from its stored
 // bytes. Nothing is copied or converted but the values asked for, so that a file of any size
 // costs little more memory than its bytes.
-namespace vemor::platform::posix {
+namespace vemor::platform {
 
 enum class Encoding { Ansi, Utf16LE, Utf16BE };
 
@@ -45,4 +45,8 @@ private:
 // bytes with the edit made.
 std::string Edited(std::string_view bytes, const ByteEdit& edit);
 
-}  // namespace vemor::platform::posix
+// The same edit cut down to the bytes that differ from those it replaces, where it keeps the
+// length: what a write in place must write.
+ByteEdit Narrowed(std::string_view bytes, const ByteEdit& edit);
+
+}  // namespace vemor::platform

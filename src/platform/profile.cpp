@@ -1,0 +1,109 @@
+// Profile values as the Windows profile functions give and set them, from one reading of the
+// file per step: the same on every target, over the backend's profile_file.h.
+#include "profile.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "profile_file.h"
+#include "profile_view.h"
+#include "test_hooks.h"
+#include "utf8.h"
+
+namespace vemor::platform {
+namespace {
+
+// Counts as the Windows functions do, in UTF-16 units, and cuts at a whole character.
+ProfileText Fit(const std::string& text, std::size_t size) {
+    const std::size_t room = size == 0 ? 0 : size - 1;
+    std::size_t units = 0;
+    std::size_t cut = 0;
+    while (cut < text.size()) {
+        std::size_t next = cut;
+        const char32_t cp = utf8::Next(text, next);
+        const std::size_t width = (cp != utf8::kInvalid && cp >= 0x10000) ? 2 : 1;
+        if (units + width > room) break;
+        units += width;
+        cut = next;
+    }
+    return {cut == text.size() ? text : text.substr(0, cut), units};
+}
+
+std::string StripQuotes(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+std::string CutTrailingBlanks(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+struct ProfileStep::State {
+    std::string file;
+    std::optional<FileReading> reading;  // made when the first value is asked for
+    std::optional<FileProblem> write_problem;
+
+    const FileReading& Read() {
+        if (!reading) reading = ReadProfileFile(file);
+        return *reading;
+    }
+};
+
+namespace {
+
+// The steps under way on this thread, the latest last.
+thread_local std::vector<ProfileStep::State*> steps;
+
+ProfileStep::State* StepFor(const std::string& file) {
+    const auto found = std::find_if(steps.rbegin(), steps.rend(),
+                                    [&](const ProfileStep::State* step) { return step->file == file; });
+    return found == steps.rend() ? nullptr : *found;
+}
+
+}  // namespace
+
+ProfileStep::ProfileStep(const std::string& file, Use) : state_(new State{file, std::nullopt, std::nullopt}) {
+    steps.push_back(state_.get());
+}
+
+ProfileStep::~ProfileStep() { std::erase(steps, state_.get()); }
+
+std::optional<FileProblem> ProfileStep::ReadProblem() const {
+    return state_->reading ? state_->reading->problem : std::nullopt;
+}
+
+std::optional<FileProblem> ProfileStep::WriteProblem() const { return state_->write_problem; }
+
+ProfileText ReadProfileText(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& fallback,
+                             std::size_t size) {
+    std::optional<FileReading> own;
+    ProfileStep::State* step = StepFor(file);
+    const FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
+    if (!read.problem) {
+        if (auto value = ProfileView(read.bytes).Find(section, key)) return Fit(StripQuotes(*value), size);
+    }
+    return Fit(CutTrailingBlanks(fallback), size);
+}
+
+WriteResult WriteProfileText(const std::string& file, const std::string& section,
+                             const std::string& key, const std::string& value) {
+    std::optional<FileReading> own;
+    ProfileStep::State* step = StepFor(file);
+    // The value goes into the version this step read, or, outside a step, the version read now.
+    const FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
+    EditOutcome outcome;
+    if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
+    if (step) {
+        // The next value comes from the file as it is now: the read-back must see the disk.
+        step->reading = std::move(outcome.after);
+        step->write_problem = outcome.problem;
+    }
+    return {outcome.problem};
+}
+
+}  // namespace vemor::platform

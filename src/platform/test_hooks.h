@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+
+// Seams for tests, gathered in one place; the program itself never sets them.
+namespace vemor::platform::test_hooks {
+
+// The moments of a write at which a test ends the process, as a crash or a power cut would.
+enum class WriteStage {
+    kHeld,               // held against other writers and compared; nothing written yet
+    kWrittenInPlace,     // the changed bytes written in place, not yet flushed
+    kTemporaryCreated,   // a copy to replace the file with exists, empty
+    kTemporaryWritten,   // the copy holds the new contents and the file's attributes
+    kTemporaryFlushed,   // the copy is on disk
+    kReplaced,           // the copy stands under the file's name
+};
+
+// Called at each stage a write passes.
+inline std::function<void(WriteStage)> write_stage;
+
+// Writes report success but leave the file as it was, as a write lost on its way to a server.
+inline bool lose_writes = false;
+
+inline void Reached(WriteStage stage) {
+    if (write_stage) write_stage(stage);
+}
+
+}  // namespace vemor::platform::test_hooks
