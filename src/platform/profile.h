@@ -24,9 +24,9 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
 
 // Reads, and perhaps one write, of one file that belong together, as one step of the scan
 // makes them. While it lives, every value read from file comes from one reading of the file,
-// made when the first value is asked for, and a write goes only into the version read; the
-// next step reads the file again and sees what changed meanwhile. Where the platform's own
-// profile functions serve every value themselves (Windows), it changes nothing.
+// made when the first value is asked for, and a write goes only into the version read; after
+// a write, and in the next step, the file is read again and shows what the disk holds. The
+// use is the caller's intent; reading and writing work alike in either.
 class ProfileStep {
 public:
     enum class Use { kRead, kReadAndWrite };

@@ -29,35 +29,11 @@ std::wstring Extended(const std::wstring& path) {
     return path;  // relative to something the extended form cannot name
 }
 
-std::wstring WithoutExtendedPrefix(const std::wstring& path) {
-    if (path.starts_with(kExtendedUnc)) return L"\\\\" + path.substr(kExtendedUnc.size());
-    if (path.starts_with(kExtended)) return path.substr(kExtended.size());
-    return path;
-}
-
 }  // namespace
 
 std::wstring FilePath(std::string_view utf8_path) {
     std::wstring path = Wide(utf8_path);
     return path.size() < kClassicPathLimit ? path : Extended(path);
-}
-
-std::wstring ProfilePath(std::string_view utf8_path) {
-    std::wstring path = Wide(utf8_path);
-    if (path.size() < kClassicPathLimit) return path;
-    const std::wstring extended = Extended(path);
-    const std::size_t cut = extended.rfind(L'\\');
-    if (cut == std::wstring::npos) return extended;
-    // The folder exists even where the file does not yet.
-    const std::wstring folder = extended.substr(0, cut);
-    const DWORD length = GetShortPathNameW(folder.c_str(), nullptr, 0);
-    if (length == 0) return extended;
-    std::wstring short_folder(length, L'\0');
-    const DWORD written = GetShortPathNameW(folder.c_str(), short_folder.data(), length);
-    if (written == 0 || written >= length) return extended;
-    short_folder.resize(written);
-    const std::wstring short_path = WithoutExtendedPrefix(short_folder) + extended.substr(cut);
-    return short_path.size() < kClassicPathLimit ? short_path : extended;
 }
 
 }  // namespace vemor::platform::win32

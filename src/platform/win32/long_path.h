@@ -17,9 +17,4 @@ std::wstring FullPathName(const std::wstring& path);
 // with "." and ".." resolved, in the extended form.
 std::wstring FilePath(std::string_view utf8_path);
 
-// The path as the profile functions take it. They know no extended form, so a long path is
-// given as its folder's 8.3 short form where that is short enough, and in the extended form
-// otherwise, which is the best left to try.
-std::wstring ProfilePath(std::string_view utf8_path);
-
 }  // namespace vemor::platform::win32
