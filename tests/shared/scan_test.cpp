@@ -1,13 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "files.h"
 #include "modSpezial.h"
+#include "scan_hook.h"
+#include "scan_progress.h"
+#include "scan_report.h"
 #include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
+
+#ifndef _WIN32
+#include "posix/replace_file.h"
+#endif
 
 namespace vemor {
 namespace {
@@ -37,15 +45,19 @@ std::string Empty(int count) {
 struct Result {
     Lines lines;
     std::int32_t sessions;
+    std::vector<ScanReport> reports;
 };
 
 Result RunScan(const TempTree& tree, bool apply) {
     test::ScanFixture fixture;
+    std::vector<ScanReport> reports;
+    ScanReportObserver = [&](const ScanReport& report) { reports.push_back(report); };
     PatchPath = tree.Root();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
+    ScanReportObserver = nullptr;
     EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
-    return {fixture.list.lines(), SessionCount};
+    return {fixture.list.lines(), SessionCount, reports};
 }
 
 struct ScanCase {
@@ -194,6 +206,8 @@ TEST_P(Scan, ListsWhatThePreviewFinds) {
     const Result result = RunScan(tree, false);
     EXPECT_EQ(result.lines, GetParam().preview);
     EXPECT_EQ(result.sessions, GetParam().sessions);
+    // Damaged data is read all the same: nothing here is for a report.
+    EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, Scan, ::testing::ValuesIn(kScanCases),
@@ -227,6 +241,68 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     const Result result = RunScan(tree, true);
     EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0"), Patched("Test 2")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Test 1", kShortForm1, "0"));
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_TRUE(result.reports[0].NotPatched());
+    EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
+}
+
+#ifndef _WIN32
+// A write that reports success but does not arrive, as on a server that loses it: only the
+// value read back shows it, and the report quotes that value.
+TEST(ScanApply, AWriteLostOnItsWayIsReportedWithTheValueReadBack) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+    platform::posix::LoseWritesForTests(true);
+    const Result result = RunScan(tree, true);
+    platform::posix::LoseWritesForTests(false);
+    EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0")}));
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_EQ(result.reports[0].kind, ScanReport::Kind::kWrongReadBack);
+    EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
+    EXPECT_EQ(result.reports[0].read_back, "0");
+}
+#endif
+
+// Asked to stop, the run ends before the next entry: the entry at hand is finished, nothing
+// after it is touched, and the list is tidied as after any run.
+TEST(ScanApply, StopsBetweenEntriesWhenAsked) {
+    struct Case {
+        const char* last;  // the last entry examined
+        Lines lines;
+        std::vector<const char*> patched;
+    };
+    const Case cases[] = {
+        {"A", {Empty(0)}, {}},
+        {"A/1", {"A B", Patched("Eins")}, {"A/1"}},
+        {"C", {"A B", Patched("Eins"), Patched("Zwei")}, {"A/1", "A/2"}},
+        {"C/1", {"A B", Patched("Eins"), Patched("Zwei"), "C D", Patched("Drei")}, {"A/1", "A/2", "C/1"}},
+    };
+    for (const Case& c : cases) {
+        TempTree tree;
+        tree.File("A/user.dat", ClientFile("A", "B"));
+        const std::pair<const char*, const char*> sessions[] = {{"A/1", "Eins"}, {"A/2", "Zwei"}, {"C/1", "Drei"}};
+        for (const auto& [folder, label] : sessions)
+            tree.File(std::string(folder) + "/sitzung.dat", SessionFile(label, kShortForm1, "0"));
+        tree.File("C/user.dat", ClientFile("C", "D"));
+        bool stop = false;
+        int asked_after_stop = 0;
+        ScanHookForTests = [&](const std::string& entry) { stop = stop || entry == tree.Path(c.last); };
+        ScanStopRequested = [&] {
+            asked_after_stop += stop;
+            return stop;
+        };
+        const Result result = RunScan(tree, true);
+        ScanStopRequested = nullptr;
+        ScanHookForTests = nullptr;
+        EXPECT_EQ(result.lines, c.lines) << c.last;
+        EXPECT_LE(asked_after_stop, 1) << c.last;
+        for (const auto& [folder, label] : sessions) {
+            const bool patched = std::find(c.patched.begin(), c.patched.end(), std::string_view(folder)) != c.patched.end();
+            EXPECT_EQ(tree.Read(std::string(folder) + "/sitzung.dat"), SessionFile(label, kShortForm1, patched ? "1" : "0"))
+                << c.last << " " << folder;
+        }
+    }
 }
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
