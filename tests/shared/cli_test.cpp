@@ -189,29 +189,41 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
 TEST(Cli, WordsWhatARunCouldNotDo) {
     using Kind = ScanReport::Kind;
     using Problem = platform::FileProblem;
-    const std::pair<ScanReport, std::string> cases[] = {
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kLocked, 33, "The process cannot access the file"}},
+    struct Case {
+        Kind kind;
+        struct {
+            Problem::Kind kind;
+            std::uint32_t code = 0;
+            const char* text = "";
+        } problem;
+        const char* words;
+        const char* read_back = "";
+    };
+    const Case cases[] = {
+        {Kind::kWriteFailed, {Problem::Kind::kLocked, 33, "The process cannot access the file"},
          "not patched: locked by another program"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kChanged}}, "not patched: changed since it was read"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kNoSpace, 28, "No space left on device"}},
+        {Kind::kWriteFailed, {Problem::Kind::kChanged}, "not patched: changed since it was read"},
+        {Kind::kWriteFailed, {Problem::Kind::kNoSpace, 28, "No space left on device"},
          "not patched: no space left on the device"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kReadOnly, 30, "Read-only file system"}}, "not patched: write-protected"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kDenied, 13, "Permission denied"}}, "not patched: permission denied"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kMissing, 2, "No such file or directory"}},
-         "not patched: no longer there"},
+        {Kind::kWriteFailed, {Problem::Kind::kReadOnly, 30, "Read-only file system"}, "not patched: write-protected"},
+        {Kind::kWriteFailed, {Problem::Kind::kDenied, 13, "Permission denied"}, "not patched: permission denied"},
+        {Kind::kWriteFailed, {Problem::Kind::kMissing, 2, "No such file or directory"}, "not patched: no longer there"},
         // Only where no kind fits are the system's own words quoted.
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kOther, 5, "Input/output error"}}, "not patched: Input/output error"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kOther, 1117}}, "not patched: system error 1117"},
-        {{Kind::kWriteFailed, "f", {Problem::Kind::kOther}}, "not patched: the system gave no reason"},
-        {{Kind::kReadBackFailed, "f", {Problem::Kind::kMissing}}, "not patched: cannot be read back (no longer there)"},
-        {{.kind = Kind::kWrongReadBack, .path = "f", .read_back = "0"}, "not patched: the value read back is 0"},
-        {{.kind = Kind::kWrongReadBack, .path = "f", .read_back = ""}, "not patched: the value read back is empty"},
-        {{Kind::kFileUnreadable, "f", {Problem::Kind::kDenied, 13, "Permission denied"}}, "cannot be read (permission denied)"},
-        {{Kind::kFileUnreadable, "f", {Problem::Kind::kNotAFile, 21, "Is a directory"}}, "cannot be read (not a file)"},
-        {{Kind::kFolderUnreadable, "f", {Problem::Kind::kLocked, 32, "The process cannot access the file"}},
+        {Kind::kWriteFailed, {Problem::Kind::kOther, 5, "Input/output error"}, "not patched: Input/output error"},
+        {Kind::kWriteFailed, {Problem::Kind::kOther, 1117}, "not patched: system error 1117"},
+        {Kind::kWriteFailed, {Problem::Kind::kOther}, "not patched: the system gave no reason"},
+        {Kind::kReadBackFailed, {Problem::Kind::kMissing}, "not patched: cannot be read back (no longer there)"},
+        {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is 0", "0"},
+        {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is empty", ""},
+        {Kind::kFileUnreadable, {Problem::Kind::kDenied, 13, "Permission denied"}, "cannot be read (permission denied)"},
+        {Kind::kFileUnreadable, {Problem::Kind::kNotAFile, 21, "Is a directory"}, "cannot be read (not a file)"},
+        {Kind::kFolderUnreadable, {Problem::Kind::kLocked, 32, "The process cannot access the file"},
          "cannot be read (locked by another program)"},
     };
-    for (const auto& [report, words] : cases) EXPECT_EQ(DescribeReport(report), words);
+    for (const Case& c : cases) {
+        const ScanReport report{c.kind, "f", {c.problem.kind, c.problem.code, c.problem.text}, c.read_back};
+        EXPECT_EQ(DescribeReport(report), c.words);
+    }
 }
 
 TEST(Cli, HelpNamesBothCommandsAndTheDefaultFolder) {
