@@ -44,16 +44,18 @@ constexpr const char* kUsage =
     "results are printed.\n"
     "\n"
     "Each session that could not be patched, and each file or folder below FOLDER that\n"
-    "could not be read, gets one line on standard error: the path and the reason.\n"
+    "could not be read, gets one line on standard error: its path, escaped as the\n"
+    "results are, and the reason.\n"
     "\n"
-    "Ctrl-C ends the run after the session at hand; the results so far are printed.\n"
+    "Ctrl-C ends the run once the session at hand is done; the results so far are\n"
+    "printed.\n"
     "\n"
     "Exit status: 0 run completed, 1 at least one session could not be patched,\n"
     "2 usage error, 3 FOLDER is missing, not a folder or cannot be read (the scan's\n"
     "result line is printed all the same, the reason goes to standard error), 4 a file\n"
-    "or folder below FOLDER could not be read, 130 interrupted by Ctrl-C (128 + the\n"
-    "signal's number for SIGTERM and SIGHUP). When several apply, the interrupt wins,\n"
-    "then 3, then 4, then 1.\n";
+    "or folder below FOLDER could not be read, 130 interrupted by Ctrl-C (on Linux\n"
+    "also 143 for SIGTERM and 129 for SIGHUP). Where several apply, an interrupt comes\n"
+    "first, then 3, then 4, then 1.\n";
 
 struct Command {
     enum class Kind { kScan, kHelp, kVersion, kUsageError } kind = Kind::kScan;
