@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "files.h"
 #include "modSpezial.h"
-#include "scan_hook.h"
-#include "scan_progress.h"
 #include "scan_report.h"
 #include "state.h"
 #include "support/capture.h"
@@ -263,47 +260,6 @@ TEST(ScanApply, AWriteLostOnItsWayIsReportedWithTheValueReadBack) {
     EXPECT_EQ(result.reports[0].read_back, "0");
 }
 #endif
-
-// Asked to stop, the run ends before the next entry: the entry at hand is finished, nothing
-// after it is touched, and the list is tidied as after any run.
-TEST(ScanApply, StopsBetweenEntriesWhenAsked) {
-    struct Case {
-        const char* last;  // the last entry examined
-        Lines lines;
-        std::vector<const char*> patched;
-    };
-    const Case cases[] = {
-        {"A", {Empty(0)}, {}},
-        {"A/1", {"A B", Patched("Eins")}, {"A/1"}},
-        {"C", {"A B", Patched("Eins"), Patched("Zwei")}, {"A/1", "A/2"}},
-        {"C/1", {"A B", Patched("Eins"), Patched("Zwei"), "C D", Patched("Drei")}, {"A/1", "A/2", "C/1"}},
-    };
-    for (const Case& c : cases) {
-        TempTree tree;
-        tree.File("A/user.dat", ClientFile("A", "B"));
-        const std::pair<const char*, const char*> sessions[] = {{"A/1", "Eins"}, {"A/2", "Zwei"}, {"C/1", "Drei"}};
-        for (const auto& [folder, label] : sessions)
-            tree.File(std::string(folder) + "/sitzung.dat", SessionFile(label, kShortForm1, "0"));
-        tree.File("C/user.dat", ClientFile("C", "D"));
-        bool stop = false;
-        int asked_after_stop = 0;
-        ScanHookForTests = [&](const std::string& entry) { stop = stop || entry == tree.Path(c.last); };
-        ScanStopRequested = [&] {
-            asked_after_stop += stop;
-            return stop;
-        };
-        const Result result = RunScan(tree, true);
-        ScanStopRequested = nullptr;
-        ScanHookForTests = nullptr;
-        EXPECT_EQ(result.lines, c.lines) << c.last;
-        EXPECT_LE(asked_after_stop, 1) << c.last;
-        for (const auto& [folder, label] : sessions) {
-            const bool patched = std::find(c.patched.begin(), c.patched.end(), std::string_view(folder)) != c.patched.end();
-            EXPECT_EQ(tree.Read(std::string(folder) + "/sitzung.dat"), SessionFile(label, kShortForm1, patched ? "1" : "0"))
-                << c.last << " " << folder;
-        }
-    }
-}
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     TempTree tree;
