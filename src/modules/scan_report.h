@@ -23,6 +23,7 @@ struct ScanReport {
     platform::FileProblem problem = {platform::FileProblem::Kind::kOther};
     std::string read_back = {};  // kWrongReadBack: the value as read back
 
+    // The three kinds of a session not patched come first.
     bool NotPatched() const { return kind <= Kind::kWrongReadBack; }
 };
 
