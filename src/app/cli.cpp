@@ -6,9 +6,12 @@
 #include "escape_controls.h"
 #include "files.h"
 #include "folder_state.h"
+#include "interrupt.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
+#include "report_words.h"
 #include "scan_progress.h"
+#include "scan_report.h"
 #include "state.h"
 
 namespace vemor {
@@ -40,9 +43,19 @@ constexpr const char* kUsage =
     "there counts the folders and sessions examined so far; it is cleared before the\n"
     "results are printed.\n"
     "\n"
+    "Each session that could not be patched, and each file or folder below FOLDER that\n"
+    "could not be read, gets one line on standard error: its path, escaped as the\n"
+    "results are, and the reason.\n"
+    "\n"
+    "Ctrl-C ends the run once the session at hand is done; the results so far are\n"
+    "printed.\n"
+    "\n"
     "Exit status: 0 run completed, 1 at least one session could not be patched,\n"
     "2 usage error, 3 FOLDER is missing, not a folder or cannot be read (the scan's\n"
-    "result line is printed all the same, the reason goes to standard error).\n";
+    "result line is printed all the same, the reason goes to standard error), 4 a file\n"
+    "or folder below FOLDER could not be read, 130 interrupted by Ctrl-C (on Linux\n"
+    "also 143 for SIGTERM and 129 for SIGHUP). Where several apply, an interrupt comes\n"
+    "first, then 3, then 4, then 1.\n";
 
 struct Command {
     enum class Kind { kScan, kHelp, kVersion, kUsageError } kind = Kind::kScan;
@@ -102,18 +115,34 @@ std::string Describe(const platform::FolderExamination& folder) {
     return {};
 }
 
-bool HasUnpatchedLine(const LineList& list) {
-    for (const std::string& line : list.lines())
-        if (line.find("[Patch NICHT ausgeführt") != std::string::npos) return true;
-    return false;
+std::string ReportLine(const std::string& path, const std::string& reason) {
+    return "vemor-patch: " + EscapePath(path) + ": " + EscapeControls(reason) + "\n";
 }
 
-// One scan run over PatchPath into list, errors reported into output, progress shown.
-void Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& progress) {
+// What the reports of a run add up to.
+struct Reported {
+    bool not_patched = false;
+    bool unreadable = false;
+    bool lost = false;  // a report could not be recorded
+};
+
+// One scan run over PatchPath into list, its reports and errors into output, progress shown.
+// An interrupt ends the run between two entries.
+Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& progress) {
+    Reported reported;
     lstPatchSitzung = &list;
     SetErrorPresenter([&output](const std::string& text, const std::string& caption) {
         output.err += caption + ": " + text + "\n";
     });
+    ScanReportObserver = [&](const ScanReport& report) {
+        (report.NotPatched() ? reported.not_patched : reported.unreadable) = true;
+        try {
+            output.err += ReportLine(report.path, DescribeReport(report));
+        } catch (...) {
+            reported.lost = true;
+        }
+    };
+    ScanStopRequested = [] { return platform::InterruptStatus() != 0; };
     ProgressLine line(progress);
     std::int64_t folders = 0;
     if (progress.write) {
@@ -129,10 +158,22 @@ void Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& prog
     list.Clear();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
+    ScanStopRequested = nullptr;
+    ScanReportObserver = nullptr;
     ScanProgressObserver = nullptr;
     line.Clear();
     SetErrorPresenter(nullptr);
     lstPatchSitzung = nullptr;
+    return reported;
+}
+
+// The statuses that apply, the most telling first.
+int Status(bool folder_unusable, const Reported& reported) {
+    if (const int interrupt = platform::InterruptStatus()) return interrupt;
+    if (folder_unusable) return kFolderUnusable;
+    if (reported.unreadable) return kDataUnreadable;
+    if (reported.not_patched) return kNotPatched;
+    return kCompleted;
 }
 
 int RunScan(const Command& command, CliOutput& output, const CliProgress& progress) {
@@ -142,15 +183,15 @@ int RunScan(const Command& command, CliOutput& output, const CliProgress& progre
     // prints its own result either way.
     const platform::FolderExamination folder = platform::ExamineFolder(PatchPath);
     LineList list;
-    Scan(command.apply, list, output, progress);
+    const Reported reported = Scan(command.apply, list, output, progress);
 
     for (const std::string& line : list.lines())
         output.out += EscapeControls(line) + std::string(platform::LineEnd());
-    if (folder.state != platform::FolderState::kReadable) {
-        output.err += "vemor-patch: " + named + ": " + Describe(folder) + "\n";
-        return kFolderUnusable;
-    }
-    return HasUnpatchedLine(list) ? kNotPatched : kCompleted;
+    const bool folder_unusable = folder.state != platform::FolderState::kReadable;
+    if (folder_unusable) output.err += ReportLine(named, Describe(folder));
+    if (reported.lost) output.err += "vemor-patch: not every problem could be reported (out of memory)\n";
+    if (platform::InterruptStatus() != 0) output.err += "vemor-patch: interrupted; the results so far are listed\n";
+    return Status(folder_unusable, reported);
 }
 
 }  // namespace

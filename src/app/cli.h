@@ -19,10 +19,13 @@ inline constexpr int kCompleted = 0;
 inline constexpr int kNotPatched = 1;       // at least one session could not be patched
 inline constexpr int kUsageError = 2;
 inline constexpr int kFolderUnusable = 3;  // FOLDER missing, no folder or unreadable
+inline constexpr int kDataUnreadable = 4;  // a file or folder below FOLDER could not be read
+// An interrupt ends the run with 128 + the signal's number: 130 for Ctrl-C.
 
 // vemor-patch preview|apply [--] [FOLDER], --help, --version; options may also follow the
 // command word. Returns the exit status. The progress line, if any, is cleared on return,
-// before the caller prints the output.
+// before the caller prints the output. Interrupts end a run only where the caller has
+// deferred them (platform::DeferInterrupts) before.
 int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliProgress& progress = {});
 
 }  // namespace vemor

@@ -3,10 +3,13 @@
 
 #include "cli.h"
 #include "console.h"
+#include "interrupt.h"
 
 namespace {
 
 int Run(std::vector<std::string> args) {
+    // From here on Ctrl-C waits for the session at hand; the run then ends with its results.
+    vemor::platform::DeferInterrupts();
     vemor::CliOutput output;
     // Progress only for a person watching; a redirected standard error gets none.
     vemor::CliProgress progress;
@@ -14,7 +17,9 @@ int Run(std::vector<std::string> args) {
     const int status = vemor::RunCli(args, output, progress);
     vemor::platform::WriteOut(output.out);
     vemor::platform::WriteErr(output.err);
-    return status;
+    // One that came after the run still tells the caller that the program was interrupted.
+    const int interrupt = vemor::platform::InterruptStatus();
+    return interrupt != 0 ? interrupt : status;
 }
 
 }  // namespace

@@ -34,4 +34,19 @@ std::string EscapeControls(std::string_view text) {
     return out;
 }
 
+std::string EscapePath(std::string_view path) {
+#ifdef _WIN32
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = path.find('\\', start);
+        out += EscapeControls(path.substr(start, end - start));
+        if (end == std::string_view::npos) return out;
+        out += '\\';
+        start = end + 1;
+    }
+#else
+    return EscapeControls(path);
+#endif
+}
+
 }  // namespace vemor

@@ -10,4 +10,8 @@ namespace vemor {
 // other characters stay as they are.
 std::string EscapeControls(std::string_view text);
 
+// A path escaped as EscapeControls escapes text, except that on Windows, where no name can
+// hold a backslash, the backslashes between its names stay single.
+std::string EscapePath(std::string_view path);
+
 }  // namespace vemor

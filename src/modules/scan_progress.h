@@ -9,4 +9,9 @@ namespace vemor {
 // folder's examination, so it must not throw.
 inline std::function<void()> ScanProgressObserver;
 
+// Asked before the scan examines each entry; true ends the run there, with everything
+// examined so far in the list, which RefreshSessionList then tidies as after any run. A
+// session is thus never left half done. It must not throw.
+inline std::function<bool()> ScanStopRequested;
+
 }  // namespace vemor

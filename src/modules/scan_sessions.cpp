@@ -13,6 +13,7 @@
 #include "profile.h"
 #include "scan_hook.h"
 #include "scan_progress.h"
+#include "scan_report.h"
 #include "state.h"
 #include "text.h"
 
@@ -56,11 +57,34 @@ std::string SessionEntry(const std::string& label, const std::string& state) {
     return "  >> " + label + "    [" + state + "]";
 }
 
+void Report(const ScanReport& report) {
+    if (ScanReportObserver) ScanReportObserver(report);
+}
+
+// A file the folder lists but that could not be read gives the values' defaults, as a file
+// without them would; only the report tells the two apart. One that has vanished meanwhile
+// is simply no longer part of the tree.
+void ReportUnreadable(const platform::ProfileStep& step, const std::string& file) {
+    const std::optional<platform::FileProblem> problem = step.ReadProblem();
+    if (problem && problem->kind != platform::FileProblem::Kind::kMissing)
+        Report({ScanReport::Kind::kFileUnreadable, file, *problem});
+}
+
+// Why the session listed as not patched is not: the write's problem, else the read-back's,
+// else the value read back.
+ScanReport NotPatched(const platform::ProfileStep& step, const std::string& file, const ProfileValue& read_back) {
+    if (const auto problem = step.WriteProblem()) return {ScanReport::Kind::kWriteFailed, file, *problem};
+    if (const auto problem = step.ReadProblem()) return {ScanReport::Kind::kReadBackFailed, file, *problem};
+    return {.kind = ScanReport::Kind::kWrongReadBack, .path = file, .read_back = read_back.value_or("")};
+}
+
 void ClientStep(const std::string& file, const std::string& folder_name) {
     ResultList& list = *lstPatchSitzung;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
     const platform::ProfileStep step(file, platform::ProfileStep::Use::kRead);
-    RequireWholeNumber16(ReadIniValue(file, "UserData", "ObjektTyp", "0"));
+    const ProfileValue type = ReadIniValue(file, "UserData", "ObjektTyp", "0");
+    ReportUnreadable(step, file);
+    RequireWholeNumber16(type);
     const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
     const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
     list.Append(first_name + " " + name);
@@ -69,7 +93,9 @@ void ClientStep(const std::string& file, const std::string& folder_name) {
 void SessionStep(const std::string& file, const std::string& folder_name) {
     const platform::ProfileStep step(file, ApplyPatch == 0 ? platform::ProfileStep::Use::kRead
                                                            : platform::ProfileStep::Use::kReadAndWrite);
-    RequireWholeNumber16(ReadIniValue(file, "TreeData", "ObjektTyp", "0"));
+    const ProfileValue type = ReadIniValue(file, "TreeData", "ObjektTyp", "0");
+    ReportUnreadable(step, file);
+    RequireWholeNumber16(type);
     const std::string label = ReadIniValue(file, "TreeData", "Bezeichnung", folder_name).value_or("");
     const ProfileValue identification = ReadIniValue(file, "Optionen", "Identifikation", "");
     const ProfileValue norm_data = ReadIniValue(file, "Optionen", "Normdaten", "");
@@ -84,10 +110,20 @@ void SessionStep(const std::string& file, const std::string& folder_name) {
     WriteIniValue(file, "Optionen", "Normdaten", "1");
     // Only the value read back tells whether the write took effect.
     const ProfileValue read_back = ReadIniValue(file, "Optionen", "Normdaten", "0");
-    if (ToNumber(read_back) == 1)
+    double number = 0;
+    try {
+        number = ToNumber(read_back);
+    } catch (...) {
+        // No line says so, but the session is not patched all the same.
+        Report(NotPatched(step, file, read_back));
+        throw;
+    }
+    if (number == 1) {
         list.Append(SessionEntry(label, "Patch erfolgreich ausgeführt"));
-    else
-        list.Append(SessionEntry(label, "Patch NICHT ausgeführt (" + read_back.value_or("") + ")"));
+        return;
+    }
+    list.Append(SessionEntry(label, "Patch NICHT ausgeführt (" + read_back.value_or("") + ")"));
+    Report(NotPatched(step, file, read_back));
 }
 
 // One run, depth first. The levels are kept on an explicit stack, each with its entries
@@ -109,6 +145,8 @@ public:
                 levels_.pop_back();
                 continue;
             }
+            // Between two entries nothing is half done: the place to end early.
+            if (ScanStopRequested && ScanStopRequested()) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
             const platform::FolderEntry entry = std::move(level.entries[level.next++]);
             const std::string& folder = level.folder;
@@ -152,9 +190,13 @@ private:
             const std::string inner = sub + platform::kSeparator;
             // One reading of the folder serves both lookups and, afterwards, its own level.
             std::optional<platform::FolderId> id;
-            auto entries = platform::ListFolder(inner, pattern_, &id);
+            platform::FileProblem problem{platform::FileProblem::Kind::kOther};
+            auto entries = platform::ListFolder(inner, pattern_, &id, &problem);
             if (!id) id = IdentityOf(sub, entry, volume);
             if (id && !examined_.insert(*id).second) return;
+            // Its own files may still be reachable by name; what lies below it is not.
+            if (!entries && problem.kind != platform::FileProblem::Kind::kMissing)
+                Report({ScanReport::Kind::kFolderUnreadable, sub, problem});
             const auto* listed = entries ? &*entries : nullptr;
             // Each file is read under the name the folder holds it by, so that no other
             // spelling is tried first.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "file_problem.h"
+
 namespace vemor::platform {
 
 #ifdef _WIN32
@@ -30,12 +32,14 @@ struct FolderId;
 
 // Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
 // and hidden entries included, ordered by upper-cased name as NTFS delivers them.
-// Nothing when the folder cannot be enumerated. id, when given, gets what IdentifyFolder
-// would answer for folder where the listing tells it without a call of its own (POSIX);
-// else it stays empty.
+// Nothing when the folder cannot be enumerated; problem, when given, then gets why (kMissing
+// when it is not there, or no longer). id, when given, gets what IdentifyFolder would answer
+// for folder where the listing tells it without a call of its own (POSIX); else it stays
+// empty.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
-                                                   std::optional<FolderId>* id = nullptr);
+                                                   std::optional<FolderId>* id = nullptr,
+                                                   FileProblem* problem = nullptr);
 
 // The name under which a plain file (no folder, no hidden or system file) is stored at path,
 // letter case ignored; the empty text when there is none. Throws Failure when the path

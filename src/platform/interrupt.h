@@ -3,10 +3,16 @@
 namespace vemor::platform {
 
 // Turns Ctrl-C (and on POSIX SIGTERM and SIGHUP) from an immediate end of the process into a
-// request that the program answers at a moment of its choosing, never inside a write.
+// request that the program answers at a moment of its choosing, never inside a write. A
+// signal the process was started to ignore stays ignored.
 void DeferInterrupts();
 
-// 0 while no interrupt came; else the exit status the program should end with.
+// 0 while no interrupt came; else the exit status the program should end with: 128 and the
+// signal's number (130 for Ctrl-C, on Windows for Ctrl-Break as well). The first one counts.
 int InterruptStatus();
+
+// Tests only: interrupts end the process again, as before DeferInterrupts, and one that came
+// is forgotten.
+void RestoreInterruptsForTests();
 
 }  // namespace vemor::platform

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 
 #include "cli.h"
 #include "console.h"
 #include "escape_controls.h"
+#include "interrupt.h"
+#include "report_words.h"
 #include "scan_hook.h"
 #include "support/fake_registry.h"
 #include "support/temp_tree.h"
@@ -21,6 +24,22 @@ std::string Lines(std::initializer_list<std::string> lines) {
     std::string out;
     for (const auto& line : lines) out += line + std::string(platform::LineEnd());
     return out;
+}
+
+// Stands in an expected report for the reason a file's problem is given as: how the backend
+// classifies it is its own business, and the words for each kind have a table of their own.
+constexpr std::string_view kAnyReason = "<reason>";
+
+// Whether text is pattern, each kAnyReason in it standing for a non-empty piece of one line.
+bool MatchesReport(std::string_view text, std::string_view pattern) {
+    const std::size_t hole = pattern.find(kAnyReason);
+    if (hole == std::string_view::npos) return text == pattern;
+    if (text.substr(0, hole) != pattern.substr(0, hole)) return false;
+    text.remove_prefix(hole);
+    pattern.remove_prefix(hole + kAnyReason.size());
+    for (std::size_t end = 1; end <= text.size() && text[end - 1] != '\n'; ++end)
+        if (MatchesReport(text.substr(end), pattern)) return true;
+    return false;
 }
 
 TEST(Cli, ExitStatusTellsTheOutcome) {
@@ -49,6 +68,9 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         RunCli({"--help"}, output);
         return output.out;
     }();
+    // A label that looks like a result: only what the run did decides the status.
+    odd.File("mimic/K/user.dat", ClientFile("K", "L"));
+    odd.File("mimic/K/1/sitzung.dat", SessionFile("x    [Patch NICHT ausgef\xFChrt (0)]", kShortForm1, "0"));
     const std::string kExpected = "vemor-patch: expected 'preview [FOLDER]' or 'apply [FOLDER]'\n";
     const std::string none = Lines({"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 0) "});
 
@@ -57,12 +79,16 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         int status;
         std::string out;
         std::string err;  // the whole report; for a usage error, its first line
+        std::string interrupt_at = {};  // Ctrl-C just before the scan examines this entry
     };
     std::vector<Case> cases = {
         {{"preview", tree.Root()},
          0, Lines({"A B", "  >> Eins    [Patch ausf\xC3\xBChren (0)]", "  >> Zwei    [Patch ausf\xC3\xBChren (0)]"}), ""},
+        // The session not patched is named on standard error with the reason.
         {{"apply", tree.Path("A")},
-         1, Lines({"  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]", "  >> Zwei    [Patch NICHT ausgef\xC3\xBChrt (0)]"}), ""},
+         1, Lines({"  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]", "  >> Zwei    [Patch NICHT ausgef\xC3\xBChrt (0)]"}),
+         "vemor-patch: " + EscapePath(tree.Path("A/2/sitzung.dat")) + ": not patched: <reason>\n"},
+        {{"preview", odd.Path("mimic")}, 0, Lines({"K L", "  >> x    [Patch NICHT ausgef\xC3\xBChrt (0)]    [Patch ausf\xC3\xBChren (0)]"}), ""},
         {{"--version"}, 0, "1.00.0004\n", ""},
         {{}, 2, "", kExpected},
         {{"preview"}, 0, Lines({"C D", "  >> Drei    [Patch ausf\xC3\xBChren (0)]"}), ""},
@@ -78,6 +104,8 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         {{"preview", "--version"}, 0, "1.00.0004\n", ""},
         {{"preview", "--", "--help"}, 3, none, "vemor-patch: --help: no such folder\n"},
         {{"preview", "--bogus"}, 2, "", "vemor-patch: unknown option '--bogus'\n"},
+        // FOLDER as given, on one line.
+        {{"preview", "fehlt\nauch"}, 3, none, "vemor-patch: fehlt\\x0Aauch: no such folder\n"},
         // One result per line, control characters escaped.
         {{"preview", odd.Path("labels")},
          0, Lines({"K L", "  >> a\\x09b\\u0085c\\\\d\\x1Be    [Patch ausf\xC3\xBChren (0)]"}), ""},
@@ -90,17 +118,111 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
                      0, Lines({"Anna\\x0ABerta Z", "  >> a\\\\b\\xFF    [Patch ausf\xC3\xBChren (0)]"}), ""});
     odd.Folder("closed/A");
     std::filesystem::permissions(odd.Fs("closed"), std::filesystem::perms::none);
-    if (test::PermissionsBind())
+    // Below FOLDER, what cannot be read is named, and the run goes on without it. Windows
+    // takes read access away through ACLs, which Wine does not enforce.
+    TempTree hidden;
+    hidden.File("A/user.dat", ClientFile("A", "B"));
+    hidden.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    hidden.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "0"));
+    hidden.File("A/3\n4/5/sitzung.dat", SessionFile("Tiefer", kShortForm1, "0"));
+    hidden.File("A/6/sitzung.dat", SessionFile("Sechs", kShortForm1, "0"));
+    hidden.File("C/user.dat", ClientFile("C", "D"));
+    hidden.File("C/1/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    for (const char* closed : {"A/2/sitzung.dat", "A/3\n4", "C/user.dat"})
+        std::filesystem::permissions(hidden.Fs(closed), std::filesystem::perms::none);
+    const std::string unreadable = "vemor-patch: " + hidden.Path("A/2/sitzung.dat") + ": cannot be read (<reason>)\n" +
+                                   "vemor-patch: " + hidden.Path("A") + "/3\\x0A4: cannot be read (permission denied)\n" +
+                                   "vemor-patch: " + hidden.Path("C/user.dat") + ": cannot be read (<reason>)\n";
+    TempTree stopped;
+    stopped.File("A/user.dat", ClientFile("A", "B"));
+    stopped.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    stopped.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "0"));
+    stopped.File("C/user.dat", ClientFile("C", "D"));
+    stopped.File("C/1/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    if (test::PermissionsBind()) {
         cases.push_back({{"preview", odd.Path("closed")}, 3, none,
                          "vemor-patch: " + odd.Path("closed") + ": cannot be read (Permission denied)\n"});
+        cases.push_back({{"preview", hidden.Root()}, 4,
+                         Lines({"A B", "  >> Eins    [Patch ausf\xC3\xBChren (0)]", "  >> Sechs    [Patch ausf\xC3\xBChren (0)]",
+                                "C ", "  >> Drei    [Patch ausf\xC3\xBChren (0)]"}),
+                         unreadable});
+        // Unreadable data outweighs a session not patched.
+        std::filesystem::permissions(hidden.Fs("A/6/sitzung.dat"), std::filesystem::perms::owner_read);
+        cases.push_back({{"apply", hidden.Root()}, 4,
+                         Lines({"A B", "  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]",
+                                "  >> Sechs    [Patch NICHT ausgef\xC3\xBChrt (0)]", "C ",
+                                "  >> Drei    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+                         "vemor-patch: " + hidden.Path("A/2/sitzung.dat") + ": cannot be read (<reason>)\n" +
+                             "vemor-patch: " + hidden.Path("A") + "/3\\x0A4: cannot be read (permission denied)\n" +
+                             "vemor-patch: " + hidden.Path("A/6/sitzung.dat") + ": not patched: <reason>\n" +
+                             "vemor-patch: " + hidden.Path("C/user.dat") + ": cannot be read (<reason>)\n"});
+    }
+    // Ctrl-C: the session at hand is finished, the results so far are listed and tidied,
+    // and the status says the run was interrupted. Wine gives a program without a console
+    // no way to send itself Ctrl-C; the cross-check interrupts the Windows program instead.
+    cases.push_back({{"apply", stopped.Root()}, 130,
+                     Lines({"A B", "  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+                     "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A/1")});
+    cases.push_back({{"apply", stopped.Root()}, 130, Lines({"A B", "  >> Zwei    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+                     "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("C")});
+    cases.push_back({{"preview", stopped.Root()}, 130, none,
+                     "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A")});
 #endif
     for (const Case& c : cases) {
+        if (!c.interrupt_at.empty()) {
+            platform::DeferInterrupts();
+            ScanHookForTests = [&](const std::string& entry) {
+                if (entry == c.interrupt_at) std::raise(SIGINT);
+            };
+        }
         CliOutput output;
         EXPECT_EQ(RunCli(c.args, output), c.status) << testing::PrintToString(c.args);
+        ScanHookForTests = nullptr;
+        platform::RestoreInterruptsForTests();
         EXPECT_EQ(output.out, c.out) << testing::PrintToString(c.args);
         // A usage error's report goes on with the usage.
-        EXPECT_EQ(c.status == 2 ? output.err.substr(0, c.err.size()) : output.err, c.err)
+        EXPECT_PRED2(MatchesReport, c.status == 2 ? output.err.substr(0, c.err.size()) : output.err, c.err)
             << testing::PrintToString(c.args);
+    }
+}
+
+TEST(Cli, WordsWhatARunCouldNotDo) {
+    using Kind = ScanReport::Kind;
+    using Problem = platform::FileProblem;
+    struct Case {
+        Kind kind;
+        struct {
+            Problem::Kind kind;
+            std::uint32_t code = 0;
+            const char* text = "";
+        } problem;
+        const char* words;
+        const char* read_back = "";
+    };
+    const Case cases[] = {
+        {Kind::kWriteFailed, {Problem::Kind::kLocked, 33, "The process cannot access the file"},
+         "not patched: locked by another program"},
+        {Kind::kWriteFailed, {Problem::Kind::kChanged}, "not patched: changed since it was read"},
+        {Kind::kWriteFailed, {Problem::Kind::kNoSpace, 28, "No space left on device"},
+         "not patched: no space left on the device"},
+        {Kind::kWriteFailed, {Problem::Kind::kReadOnly, 30, "Read-only file system"}, "not patched: write-protected"},
+        {Kind::kWriteFailed, {Problem::Kind::kDenied, 13, "Permission denied"}, "not patched: permission denied"},
+        {Kind::kWriteFailed, {Problem::Kind::kMissing, 2, "No such file or directory"}, "not patched: no longer there"},
+        // Only where no kind fits are the system's own words quoted.
+        {Kind::kWriteFailed, {Problem::Kind::kOther, 5, "Input/output error"}, "not patched: Input/output error"},
+        {Kind::kWriteFailed, {Problem::Kind::kOther, 1117}, "not patched: system error 1117"},
+        {Kind::kWriteFailed, {Problem::Kind::kOther}, "not patched: the system gave no reason"},
+        {Kind::kReadBackFailed, {Problem::Kind::kMissing}, "not patched: cannot be read back (no longer there)"},
+        {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is 0", "0"},
+        {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is empty", ""},
+        {Kind::kFileUnreadable, {Problem::Kind::kDenied, 13, "Permission denied"}, "cannot be read (permission denied)"},
+        {Kind::kFileUnreadable, {Problem::Kind::kNotAFile, 21, "Is a directory"}, "cannot be read (not a file)"},
+        {Kind::kFolderUnreadable, {Problem::Kind::kLocked, 32, "The process cannot access the file"},
+         "cannot be read (locked by another program)"},
+    };
+    for (const Case& c : cases) {
+        const ScanReport report{c.kind, "f", {c.problem.kind, c.problem.code, c.problem.text}, c.read_back};
+        EXPECT_EQ(DescribeReport(report), c.words);
     }
 }
 

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <functional>
 
+#include "files.h"
 #include "modSpezial.h"
 #include "scan_hook.h"
+#include "scan_report.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
 
@@ -56,6 +58,9 @@ struct ChangeCase {
     std::vector<std::string> gone;                        // clients and sessions no longer listed
     std::vector<std::pair<const char*, std::string>> left;  // files exactly as the change left them
     bool needs_ordinary_user = false;                       // the change takes read access away
+    // What the run could not read, as "file PATH" or "folder PATH"; what vanished is no part
+    // of the tree any more and goes unreported.
+    std::vector<std::string> unreadable = {};
 };
 
 void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
@@ -77,11 +82,11 @@ const ChangeCase kChanges[] = {
 #ifndef _WIN32
     // Windows takes read access away through ACLs, which Wine does not enforce.
     {"session_folder_made_unreadable", "A/2",
-     [](const TempTree& t) { fs::permissions(t.Fs("A/2"), fs::perms::none); }, {"A/2"}, {}, true},
+     [](const TempTree& t) { fs::permissions(t.Fs("A/2"), fs::perms::none); }, {"A/2"}, {}, true, {"folder A/2"}},
     // Read as empty, the file has no Normdaten: a damaged session.
     {"session_file_made_unreadable", "C/1",
      [](const TempTree& t) { fs::permissions(t.Fs("C/1/sitzung.dat"), fs::perms::owner_write); },
-     {"C/1"}, {}, true},
+     {"C/1"}, {}, true, {"file C/1/sitzung.dat"}},
 #endif
 };
 
@@ -97,13 +102,22 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     ScanHookForTests = [&](const std::string& entry) {
         if (entry == trigger) c.change(tree);
     };
+    std::vector<std::string> unreadable;
+    ScanReportObserver = [&](const ScanReport& report) {
+        std::string path = report.path.substr(tree.Root().size());
+        std::replace(path.begin(), path.end(), platform::kSeparator, '/');
+        if (report.NotPatched()) ADD_FAILURE() << "not patched: " << path;
+        else unreadable.push_back((report.kind == ScanReport::Kind::kFileUnreadable ? "file " : "folder ") + path);
+    };
     test::ScanFixture fixture;
     PatchPath = tree.Root();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
     ScanHookForTests = nullptr;
+    ScanReportObserver = nullptr;
 
     EXPECT_EQ(fixture.list.lines(), Expected(apply, c.gone));
+    EXPECT_EQ(unreadable, c.unreadable);
     EXPECT_TRUE(fixture.boxes.empty());
     // Sessions that were read as patchable, and only those, carry the patch.
     for (const char* session : kSessions) {

@@ -5,9 +5,14 @@
 
 #include "files.h"
 #include "modSpezial.h"
+#include "scan_report.h"
 #include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
+
+#ifndef _WIN32
+#include "posix/replace_file.h"
+#endif
 
 namespace vemor {
 namespace {
@@ -37,15 +42,19 @@ std::string Empty(int count) {
 struct Result {
     Lines lines;
     std::int32_t sessions;
+    std::vector<ScanReport> reports;
 };
 
 Result RunScan(const TempTree& tree, bool apply) {
     test::ScanFixture fixture;
+    std::vector<ScanReport> reports;
+    ScanReportObserver = [&](const ScanReport& report) { reports.push_back(report); };
     PatchPath = tree.Root();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
+    ScanReportObserver = nullptr;
     EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
-    return {fixture.list.lines(), SessionCount};
+    return {fixture.list.lines(), SessionCount, reports};
 }
 
 struct ScanCase {
@@ -194,6 +203,8 @@ TEST_P(Scan, ListsWhatThePreviewFinds) {
     const Result result = RunScan(tree, false);
     EXPECT_EQ(result.lines, GetParam().preview);
     EXPECT_EQ(result.sessions, GetParam().sessions);
+    // Damaged data is read all the same: nothing here is for a report.
+    EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, Scan, ::testing::ValuesIn(kScanCases),
@@ -227,7 +238,28 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     const Result result = RunScan(tree, true);
     EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0"), Patched("Test 2")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Test 1", kShortForm1, "0"));
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_TRUE(result.reports[0].NotPatched());
+    EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
 }
+
+#ifndef _WIN32
+// A write that reports success but does not arrive, as on a server that loses it: only the
+// value read back shows it, and the report quotes that value.
+TEST(ScanApply, AWriteLostOnItsWayIsReportedWithTheValueReadBack) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+    platform::posix::LoseWritesForTests(true);
+    const Result result = RunScan(tree, true);
+    platform::posix::LoseWritesForTests(false);
+    EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0")}));
+    ASSERT_EQ(result.reports.size(), 1u);
+    EXPECT_EQ(result.reports[0].kind, ScanReport::Kind::kWrongReadBack);
+    EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
+    EXPECT_EQ(result.reports[0].read_back, "0");
+}
+#endif
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     TempTree tree;

@@ -6,6 +6,7 @@
 
 #include "failure.h"
 #include "files.h"
+#include "posix/errors.h"
 #include "posix/listing.h"
 #include "posix/names.h"
 #include "text.h"
@@ -45,9 +46,13 @@ FolderEntry Classify(const std::string& folder, const ListedName& entry) {
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
-                                                   std::optional<FolderId>* id) {
-    const std::optional<posix::FolderListing> listing = posix::ReadFolder(folder);
-    if (!listing) return std::nullopt;
+                                                   std::optional<FolderId>* id, FileProblem* problem) {
+    int error = 0;
+    const std::optional<posix::FolderListing> listing = posix::ReadFolder(folder, &error);
+    if (!listing) {
+        if (problem) *problem = posix::ProblemFromErrno(error);
+        return std::nullopt;
+    }
     if (id) *id = FolderId{static_cast<std::uint64_t>(listing->device), static_cast<std::uint64_t>(listing->inode)};
     std::vector<FolderEntry> entries;
     entries.reserve(listing->names.size());

@@ -37,14 +37,19 @@ bool ReadEntries(int fd, std::vector<ListedName>& names) {
 
 }  // namespace
 
-std::optional<FolderListing> ReadFolder(const std::string& folder) {
+std::optional<FolderListing> ReadFolder(const std::string& folder, int* error) {
+    // errno of the call that just failed, before closing the folder can change it.
+    const auto failed = [error] {
+        if (error) *error = errno;
+        return std::nullopt;
+    };
     const std::string path = folder.empty() ? "." : folder;
     const Descriptor fd = Open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (!fd) return std::nullopt;
+    if (!fd) return failed();
     struct stat info {};
-    if (fstat(fd.get(), &info) != 0) return std::nullopt;
+    if (fstat(fd.get(), &info) != 0) return failed();
     FolderListing listing{{}, info.st_dev, info.st_ino};
-    if (!ReadEntries(fd.get(), listing.names)) return std::nullopt;
+    if (!ReadEntries(fd.get(), listing.names)) return failed();
     std::stable_sort(listing.names.begin(), listing.names.end(),
                      [](const ListedName& a, const ListedName& b) { return a.upper < b.upper; });
     return listing;

@@ -22,7 +22,8 @@ struct FolderListing {
 
 // Every name in folder (ending with "/", or empty for the current folder), read in one pass:
 // one open, one look at the folder itself, its entries, one close. Nothing is kept: every
-// call reads the folder as it is now. Nothing when the folder cannot be read.
-std::optional<FolderListing> ReadFolder(const std::string& folder);
+// call reads the folder as it is now. Nothing when the folder cannot be read; error, when
+// given, then gets the errno of the call that failed.
+std::optional<FolderListing> ReadFolder(const std::string& folder, int* error = nullptr);
 
 }  // namespace vemor::platform::posix

@@ -5,6 +5,7 @@
 #include "failure.h"
 #include "files.h"
 #include "text.h"
+#include "win32/errors.h"
 #include "win32/handles.h"
 #include "win32/long_path.h"
 #include "win32/wide.h"
@@ -22,13 +23,22 @@ FolderEntry EntryOf(std::wstring_view name, std::wstring_view short_name, DWORD 
             win32::Narrow(short_name), index, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
 }
 
+// Nothing, with the problem of the call that failed where one is asked for.
+std::nullopt_t Unlisted(FileProblem* problem, DWORD error) {
+    if (problem) *problem = win32::ProblemFromError(error);
+    return std::nullopt;
+}
+
 // The entries matching a pattern that does not let every name through, as FindFirstFile
 // matches them.
-std::optional<std::vector<FolderEntry>> ListMatching(const std::string& folder, const std::string& pattern) {
+std::optional<std::vector<FolderEntry>> ListMatching(const std::string& folder, const std::string& pattern,
+                                                     FileProblem* problem) {
     WIN32_FIND_DATAW data{};
-    const HANDLE find = FindFirstFileExW(win32::FilePath(folder + pattern).c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    // Kept until the error is taken: freeing it may change the thread's last error.
+    const std::wstring path = win32::FilePath(folder + pattern);
+    const HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                         FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return Unlisted(problem, GetLastError());
     const win32::OwnedFind owner(find);
     std::vector<FolderEntry> entries;
     do {
@@ -66,23 +76,25 @@ std::optional<FolderId> IdentityOf(HANDLE folder) {
 // identity costs the volume's as well, so it is left to the entry in its parent's listing.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
-                                                   std::optional<FolderId>*) {
+                                                   std::optional<FolderId>*, FileProblem* problem) {
     if (!MatchesEveryName(pattern)) {
-        auto entries = ListMatching(folder, pattern);
+        auto entries = ListMatching(folder, pattern, problem);
         if (entries) SortLikeNtfs(*entries);
         return entries;
     }
-    const HANDLE handle = CreateFileW(win32::FilePath(folder).c_str(), FILE_LIST_DIRECTORY,
+    const std::wstring path = win32::FilePath(folder);
+    const HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    if (handle == INVALID_HANDLE_VALUE) return Unlisted(problem, GetLastError());
     const win32::OwnedHandle owner(handle);
     std::vector<std::byte> buffer(64 * 1024);
     std::vector<FolderEntry> entries;
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
         if (!GetFileInformationByHandleEx(handle, kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
-            if (GetLastError() == ERROR_NO_MORE_FILES) break;
-            return std::nullopt;
+            const DWORD error = GetLastError();
+            if (error == ERROR_NO_MORE_FILES) break;
+            return Unlisted(problem, error);
         }
         AppendRecords(buffer.data(), entries);
     }

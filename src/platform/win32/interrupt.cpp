@@ -1,9 +1,41 @@
 #include "interrupt.h"
 
+#include <windows.h>
+
+#include <atomic>
+
 namespace vemor::platform {
+namespace {
 
-void DeferInterrupts() {}
+// Ctrl-C and Ctrl-Break count as SIGINT does on POSIX.
+constexpr int kInterrupted = 130;
 
-int InterruptStatus() { return 0; }
+// The system calls the handler on a thread of its own.
+std::atomic<int> status{0};
+
+BOOL WINAPI Record(DWORD event) {
+    // Closing the console, logging off and shutting down end the process whatever the
+    // handler answers; they keep their default handling.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    int none = 0;
+    status.compare_exchange_strong(none, kInterrupted);
+    return TRUE;
+}
+
+bool deferred = false;
+
+}  // namespace
+
+void DeferInterrupts() {
+    if (!deferred) deferred = SetConsoleCtrlHandler(Record, TRUE) != 0;
+}
+
+int InterruptStatus() { return status.load(); }
+
+void RestoreInterruptsForTests() {
+    if (deferred) SetConsoleCtrlHandler(Record, FALSE);
+    deferred = false;
+    status = 0;
+}
 
 }  // namespace vemor::platform

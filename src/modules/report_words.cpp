@@ -1,0 +1,35 @@
+#include "report_words.h"
+
+namespace vemor {
+
+std::string DescribeProblem(const platform::FileProblem& problem) {
+    using Kind = platform::FileProblem::Kind;
+    switch (problem.kind) {
+        case Kind::kMissing: return "no longer there";
+        case Kind::kNotAFile: return "not a file";
+        case Kind::kDenied: return "permission denied";
+        case Kind::kReadOnly: return "write-protected";
+        case Kind::kLocked: return "locked by another program";
+        case Kind::kChanged: return "changed since it was read";
+        case Kind::kNoSpace: return "no space left on the device";
+        case Kind::kOther: break;
+    }
+    if (!problem.text.empty()) return problem.text;
+    if (problem.code != 0) return "system error " + std::to_string(problem.code);
+    return "the system gave no reason";
+}
+
+std::string DescribeReport(const ScanReport& report) {
+    using Kind = ScanReport::Kind;
+    switch (report.kind) {
+        case Kind::kWriteFailed: return "not patched: " + DescribeProblem(report.problem);
+        case Kind::kReadBackFailed: return "not patched: cannot be read back (" + DescribeProblem(report.problem) + ")";
+        case Kind::kWrongReadBack:
+            return "not patched: the value read back is " + (report.read_back.empty() ? "empty" : report.read_back);
+        case Kind::kFileUnreadable:
+        case Kind::kFolderUnreadable: break;
+    }
+    return "cannot be read (" + DescribeProblem(report.problem) + ")";
+}
+
+}  // namespace vemor

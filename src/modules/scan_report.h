@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "file_problem.h"
+
+namespace vemor {
+
+// Something a run could not do, which the result list does not say: the window shows only
+// the list, the command line reports these as well.
+struct ScanReport {
+    enum class Kind {
+        kWriteFailed,     // not patched: the write did not reach the session file
+        kReadBackFailed,  // not patched: the session file could not be read after the write
+        kWrongReadBack,   // not patched: the write reported nothing, yet the value read back is not 1
+        kFileUnreadable,  // a client or session file the folder lists could not be read
+        kFolderUnreadable,  // the entries of a folder below the root could not be listed
+    };
+    Kind kind;
+    std::string path;  // the file, or the folder without its trailing separator
+    // Why; left as it is for kWrongReadBack, which has no problem of the system.
+    platform::FileProblem problem = {platform::FileProblem::Kind::kOther};
+    std::string read_back = {};  // kWrongReadBack: the value as read back
+
+    // The three kinds of a session not patched come first.
+    bool NotPatched() const { return kind <= Kind::kWrongReadBack; }
+};
+
+// Called with each report as the run meets it, in the order of the result list. Unset, as in
+// the window, nothing is reported. It runs inside an examination, so it must not throw.
+inline std::function<void(const ScanReport&)> ScanReportObserver;
+
+}  // namespace vemor
