@@ -9,10 +9,7 @@
 #include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
-
-#ifndef _WIN32
-#include "posix/replace_file.h"
-#endif
+#include "test_hooks.h"
 
 namespace vemor {
 namespace {
@@ -243,23 +240,21 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
 }
 
-#ifndef _WIN32
 // A write that reports success but does not arrive, as on a server that loses it: only the
 // value read back shows it, and the report quotes that value.
 TEST(ScanApply, AWriteLostOnItsWayIsReportedWithTheValueReadBack) {
     TempTree tree;
     tree.File("A/user.dat", ClientFile("A", "B"));
     tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
-    platform::posix::LoseWritesForTests(true);
+    platform::test_hooks::lose_writes = true;
     const Result result = RunScan(tree, true);
-    platform::posix::LoseWritesForTests(false);
+    platform::test_hooks::lose_writes = false;
     EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0")}));
     ASSERT_EQ(result.reports.size(), 1u);
     EXPECT_EQ(result.reports[0].kind, ScanReport::Kind::kWrongReadBack);
     EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
     EXPECT_EQ(result.reports[0].read_back, "0");
 }
-#endif
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     TempTree tree;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <vector>
 
+#include "cli.h"
 #include "profile.h"
 #include "support/temp_tree.h"
 
@@ -189,29 +190,33 @@ TEST_P(PosixWriteKeeps, IdentityNamesAttributesAndAcl) {
 INSTANTIATE_TEST_SUITE_P(Patches, PosixWriteKeeps, ::testing::ValuesIn(kKeepCases),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-// A full disk refuses the copy that a change of length needs: the write says so, and the file
-// and its folder stay as they were. Mounting the small disk takes root.
+// A full disk refuses the copy that a change of length needs: the session is not patched,
+// standard error says why, and the file and its folder stay as they were. Mounting the small
+// disk takes root.
 TEST(PosixWriteFile, OnAFullDiskSaysSoAndLeavesAllAsItWas) {
     TempTree tree;
     tree.Folder("disk");
     if (mount("vemor", tree.Path("disk").c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "mounting a small file system takes root: " << std::strerror(errno);
-    const std::string original = "[Optionen]\r\nNormdaten=0.0\r\n" + std::string(3000, ';') + "\r\n";
-    tree.File("disk/s/sitzung.dat", original);
+    const std::string session = test::Crlf("[TreeData]\nBezeichnung=Voll\n[Optionen]\nIdentifikation=") +
+                                test::kShortForm1 + test::Crlf("\nNormdaten=0.0\n") + std::string(3000, ';');
+    tree.File("disk/A/user.dat", test::ClientFile("A", "B"));
+    tree.File("disk/A/s/sitzung.dat", session);
     {
         std::ofstream filler(tree.Fs("disk/filler"), std::ios::binary);
         const std::string block(4096, 'x');
         while (filler.write(block.data(), block.size())) {
         }
     }
-    const platform::WriteResult result =
-        platform::WriteProfileText(tree.Path("disk/s/sitzung.dat"), "Optionen", "Normdaten", "1");
-    const bool full = result.problem && result.problem->kind == platform::FileProblem::Kind::kNoSpace;
-    const std::string left = tree.Read("disk/s/sitzung.dat");
-    const std::vector<std::string> names = tree.Names("disk/s");
+    CliOutput output;
+    const int status = RunCli({"apply", tree.Path("disk")}, output);
+    const std::string left = tree.Read("disk/A/s/sitzung.dat");
+    const std::vector<std::string> names = tree.Names("disk/A/s");
     umount2(tree.Path("disk").c_str(), MNT_DETACH);
-    EXPECT_TRUE(full) << (result.problem ? result.problem->text : "written");
-    EXPECT_EQ(left, original);
+    EXPECT_EQ(status, kNotPatched);
+    EXPECT_EQ(output.out, "A B\n  >> Voll    [Patch NICHT ausgef\xC3\xBChrt (0.0)]\n");
+    EXPECT_EQ(output.err, "vemor-patch: " + tree.Path("disk/A/s/sitzung.dat") + ": not patched: no space left on the device\n");
+    EXPECT_EQ(left, session);
     EXPECT_EQ(names, std::vector<std::string>{"sitzung.dat"});
 }
 

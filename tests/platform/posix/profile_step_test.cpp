@@ -9,7 +9,6 @@
 #include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
-#include "test_hooks.h"
 
 namespace vemor {
 namespace {
@@ -70,16 +69,6 @@ TEST_F(CountedScan, OpensEveryFileUnderTheNameItIsStoredBy) {
         // patch adds, per session, the file opened for writing, which also reads it back.
         EXPECT_EQ(opens.made - made, apply ? 9 + 3 : 9) << apply;
     }
-}
-
-TEST_F(CountedScan, AWriteThatIsLostIsReportedAsNotCarriedOut) {
-    Build();
-    platform::test_hooks::lose_writes = true;
-    const Lines lines = Run(true);
-    platform::test_hooks::lose_writes = false;
-    EXPECT_EQ(lines, (Lines{"A B", "  >> Eins    [Patch NICHT ausgef\xC3\xBChrt (0)]",
-                                  "  >> Zwei    [Patch NICHT ausgef\xC3\xBChrt (0)]",
-                                  "  >> Drei    [Patch NICHT ausgef\xC3\xBChrt (0)]"}));
 }
 
 }  // namespace
