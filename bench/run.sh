@@ -326,19 +326,23 @@ share_section() {
 
 # The shim's real delay per call, measured, and its count of calls against the caller's.
 shim_check_table() {
-    local dir=$PWD/$out/shim-check delay result base=""
+    local dir=$PWD/$out/shim-check delay result base="" made delayed
     rm -rf "$dir" && mkdir -p "$dir/share" && echo local >"$dir/local"
     heading "Share shim: delay per call as measured (2000 rounds of stat, open, read, close, listing, access)"
-    echo "| asked µs | measured µs per call | calls made | calls the shim delayed |"
-    echo "|----------|----------------------|------------|------------------------|"
+    echo "| asked µs | measured µs per call | calls made | calls the shim delayed | same |"
+    echo "|----------|----------------------|------------|------------------------|------|"
     for delay in 0 50 "$share_delay"; do
         rm -f "$dir/stats"
         result=$(shimmed "$delay" "$dir/share" "$dir/stats" "$out/shim_check" "$dir/share" "$dir/local" 2000)
         [ -n "$base" ] || base=$(awk '{ print $4 }' <<<"$result")
-        printf "| %8s | %20s | %10s | %22s |\n" "$delay" \
+        made=$(awk '{ print $6 }' <<<"$result")
+        delayed=$(sed 's/.*total=\([0-9]*\).*/\1/' "$dir/stats")
+        printf "| %8s | %20s | %10s | %22s | %4s |\n" "$delay" \
             "$(awk -v r="$result" -v b="$base" 'BEGIN { split(r, f, " "); printf "%.1f", (f[4] - b) / f[2] * 1e6 }')" \
-            "$(awk '{ print $6 }' <<<"$result")" "$(sed 's/.*total=\([0-9]*\).*/\1/' "$dir/stats")"
+            "$made" "$delayed" "$([ "$made" = "$delayed" ] && echo yes || echo NO)"
     done
+    echo
+    echo "calls made also counts, untimed, the changes: a replaced file, a temporary file, and a change in place with both kinds of lock."
 }
 
 # share_reads DELAY TREE: floor read, preview and the peer, each round starting with the next.
