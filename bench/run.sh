@@ -16,7 +16,8 @@
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
-#              reference (build/bench/reference) and compared with it byte for byte after
+#              reference and compared with it byte for byte after; and which lines of each
+#              patched tree's files differ from the original's
 #   options (defaults in brackets):
 #     --clients N [10000] --sessions N [10]   the full tree: clients, sessions per client
 #     --rounds N [3]                          rounds of the time section (median)
@@ -26,10 +27,13 @@
 #                                             per run, so the share runs use a smaller tree
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
+#     --reference DIR [build/bench/reference] output: where the reference is kept, so that
+#                                             another worktree's build can be compared with it
 #   bench/run.sh CLIENTS [SESSIONS [ROUNDS]] is the former form: all sections, that full tree.
 # Tables go to standard output in Markdown and to build/bench/report/SECTION.md; progress to
 # standard error. Needs about 3 GB in build/bench and, for all sections, about an hour.
 set -euo pipefail
+caller_dir=$PWD
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source bench/common.sh
@@ -45,6 +49,7 @@ share_delay=200
 share_rounds=3
 big_mb=50
 save=false
+reference=$out/reference
 sections=()
 
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
@@ -64,6 +69,7 @@ parse_arguments() {
             --share-rounds) share_rounds=$2; shift ;;
             --big-mb) big_mb=$2; shift ;;
             --save) save=true ;;
+            --reference) reference=$(cd "$caller_dir" && realpath -m -- "$2"); shift ;;
             -h | --help) usage; exit 0 ;;
             [0-9]*) numbers+=("$1") ;;
             *) usage >&2; exit 2 ;;
@@ -508,8 +514,8 @@ memory_table() {  # memory_table FILE-BYTES PATCHED-LINES
 # ---- output ----
 
 output_section() {
-    local reference=$out/reference target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
-    if [ -d "$reference" ] && ! $save; then
+    local target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
+    if [ -f "$reference/sizes.txt" ] && ! $save; then
         target=$out/output-now
         if [ "$(cat "$reference/sizes.txt")" != "$sizes" ]; then
             heading "Output not compared"
@@ -518,8 +524,14 @@ output_section() {
         fi
     else
         target=$reference
+        # Only a former reference is replaced: --reference may name any folder.
+        if [ -d "$target" ] && [ ! -f "$target/sizes.txt" ] && [ -n "$(ls -A "$target")" ]; then
+            heading "Output not saved"
+            echo "$target holds other files than a saved reference: name an empty or new folder."
+            return 0
+        fi
     fi
-    rm -rf "$target" && mkdir -p "$target"
+    rm -rf "$target" "$out/edits" && mkdir -p "$target" "$out/edits"
     echo "$sizes" >"$target/sizes.txt"
     make_tree "$out/tree" "$clients" "$per_client"
     make_tree "$PWD/$out/count-tree" "$count_clients" "$per_client"
@@ -527,7 +539,7 @@ output_section() {
     capture_windows "$target"
     if [ "$target" = "$reference" ]; then
         heading "Output of this build saved as the reference ($sizes)"
-        echo "In $reference; later runs of \`bench/run.sh output\` compare with it."
+        echo "In $reference; later runs of \`bench/run.sh output --clients $clients --sessions $per_client --count-clients $count_clients --reference $reference\` compare with it."
         echo
         output_files_table "$reference" ""
     else
@@ -535,6 +547,7 @@ output_section() {
         output_files_table "$target" "$reference"
     fi
     peer_table "$target"
+    edits_table
 }
 
 # capture DIR NAME COMMAND...: output, errors and exit status of one run.
@@ -552,11 +565,13 @@ capture_native() {
     fresh_copy "$out/tree" "$copy"
     capture "$dir" native-bench-apply "$vemor" apply "$copy"
     manifest "$copy" >"$dir/native-bench-tree.manifest"
+    edits native-bench "$out/tree" "$copy"
     rm -rf "$copy"
     fresh_copy "demo/Eigene Diagnostik" "$demo"
     capture "$dir" native-demo-preview "$vemor" preview "$demo"
     capture "$dir" native-demo-apply "$vemor" apply "$demo"
     manifest "$demo" >"$dir/native-demo-tree.manifest"
+    edits native-demo "demo/Eigene Diagnostik" "$demo"
 }
 
 capture_windows() {
@@ -565,11 +580,13 @@ capture_windows() {
     fresh_copy "$out/count-tree" "$copy"
     capture "$dir" windows-small-apply wine "$windows_exe" apply "$(windows_path "$copy")"
     manifest "$copy" >"$dir/windows-small-tree.manifest"
+    edits windows-small "$out/count-tree" "$copy"
     rm -rf "$copy"
     fresh_copy "demo/Eigene Diagnostik" "$demo"
     capture "$dir" windows-demo-preview wine "$windows_exe" preview "$(windows_path "$demo")"
     capture "$dir" windows-demo-apply wine "$windows_exe" apply "$(windows_path "$demo")"
     manifest "$demo" >"$dir/windows-demo-tree.manifest"
+    edits windows-demo "demo/Eigene Diagnostik" "$demo"
     rm -rf "$demo"
 }
 
@@ -587,6 +604,29 @@ output_files_table() {  # output_files_table DIR [REFERENCE]
             [ -e "$1/$(basename "$file")" ] || printf "| %-33s | %9s | %18s | %-17s |\n" "$(basename "$file")" "" "" "NO (missing now)"
         done
     fi
+}
+
+# edits NAME ORIGINAL PATCHED: how a patched tree differs from its original, whatever the
+# reference says; kept in $out/edits/NAME, the names of files changed otherwise in NAME.files.
+edits() {
+    /usr/bin/python3 bench/edits.py "$2" "$3" >"$out/edits/$1" 2>"$out/edits/$1.files" || true
+}
+
+edits_table() {
+    local name changed flag other added removed
+    echo
+    if ! /usr/bin/python3 bench/edits_test.py >"$out/edits/self-check" 2>&1; then
+        echo "bench/edits.py failed its own check (bench/edits_test.py, see $out/edits/self-check): no table of the edits."
+        return 0
+    fi
+    echo "| patched tree  | files changed | only flag lines | otherwise | files added | files gone |"
+    echo "|---------------|---------------|-----------------|-----------|-------------|------------|"
+    for name in native-bench native-demo windows-small windows-demo; do
+        read -r _ changed _ flag _ other _ added _ removed <"$out/edits/$name"
+        printf "| %-13s | %13s | %15s | %9s | %11s | %10s |\n" "$name" "$changed" "$flag" "$other" "$added" "$removed"
+    done
+    echo
+    echo "only flag lines: the file differs from its original only in lines that set Normdaten to 1 (bench/edits.py); the files changed otherwise are named in $out/edits/NAME.files."
 }
 
 peer_table() {
