@@ -72,9 +72,10 @@ bool IsClientFile(const char* name) {
     return std::strcmp(name, "user.dat") == 0;
 }
 
-void ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
+// False when the folder cannot be listed.
+bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
+    if (!dir) return false;
     std::string contents;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
@@ -104,6 +105,7 @@ void ScanFolder(const std::string& folder, bool apply, std::vector<std::string>&
         close(fd);
     }
     closedir(dir);
+    return true;
 }
 
 }  // namespace
@@ -114,8 +116,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool apply = std::strcmp(argv[1], "apply") == 0;
-    std::vector<std::string> folders{std::string(argv[2]) + "/"};
+    std::vector<std::string> folders;
     Counts counts;
+    // A root that cannot be listed would pass for an empty tree and make any count look cheap.
+    if (!ScanFolder(std::string(argv[2]) + "/", apply, folders, counts)) {
+        std::fprintf(stderr, "floor: %s: %s\n", argv[2], std::strerror(errno));
+        return 3;
+    }
     while (!folders.empty()) {
         const std::string folder = std::move(folders.back());
         folders.pop_back();

@@ -133,11 +133,12 @@ void ReadOne(const std::wstring& path, bool session, bool apply, Counts& counts)
     else ++counts.failed;
 }
 
-void ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring>& pending_folders, Counts& counts) {
+// False when the folder cannot be listed.
+bool ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring>& pending_folders, Counts& counts) {
     WIN32_FIND_DATAW entry{};
     const HANDLE find = FindFirstFileExW(FilePath(folder + L"*").c_str(), FindExInfoBasic, &entry,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (find == INVALID_HANDLE_VALUE) return;
+    if (find == INVALID_HANDLE_VALUE) return false;
     const Find owner(find);
     do {
         const wchar_t* name = entry.cFileName;
@@ -151,6 +152,7 @@ void ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring
         const bool session = IsNamed(name, L"sitzung.dat");
         if (session || IsNamed(name, L"user.dat")) ReadOne(folder + name, session, apply, counts);
     } while (FindNextFileW(find, &entry));
+    return true;
 }
 
 }  // namespace
@@ -163,8 +165,13 @@ int wmain(int argc, wchar_t** argv) {
     const bool apply = std::wcscmp(argv[1], L"apply") == 0;
     std::wstring root = argv[2];
     if (!root.ends_with(L'\\')) root += L'\\';
-    std::vector<std::wstring> folders{root};
+    std::vector<std::wstring> folders;
     Counts counts;
+    // A root that cannot be listed would pass for an empty tree and make any count look cheap.
+    if (!ScanFolder(root, apply, folders, counts)) {
+        std::fprintf(stderr, "wine_floor: %ls: cannot be listed (Windows error %lu)\n", argv[2], GetLastError());
+        return 3;
+    }
     while (!folders.empty()) {
         const std::wstring folder = std::move(folders.back());
         folders.pop_back();
