@@ -18,8 +18,9 @@
 // with or without the basic information and large fetch, FindFirstFileW, a folder handle with
 // GetFileInformationByHandleEx for the full or the id-and-both-names information, or
 // NtQueryDirectoryFile) made the same calls on the tree and took the same time, since Wine
-// looks up every entry it hands out alike; this one is the documented cheapest on Windows.
-// A names-only listing cannot tell a folder from a file, so it is no floor.
+// looks up every entry it hands out alike. This one also asks Windows itself for the least:
+// no 8.3 names, many entries to an answer. A names-only listing cannot tell a folder from a
+// file, so it is no floor.
 #include <windows.h>
 
 #include <cstdio>
