@@ -2,13 +2,13 @@
 //   floor read ROOT    one listing of every folder (opendir, readdir to the end, closedir) and
 //                      one open, read to the end and close of every user.dat and session file
 //                      (sitzung.dat in any letter case)
-//   floor apply ROOT   the same, and every session file waiting for the patch rewritten durably:
-//                      fstat for its mode, a new file beside it (O_CREAT|O_EXCL), write, fchmod,
-//                      fsync, close, rename over the original, open+fsync+close of the folder,
-//                      then one real read-back (open, read to the end, close)
+//   floor apply ROOT   the same, and every session file waiting for the patch changed in place
+//                      after its read: open O_RDWR, pwrite of the one changed byte at its
+//                      offset, fdatasync, one pread of the whole file as the read-back, close
 // No profile parsing: the pending sessions are told apart by plain substring search, which is
 // exact for the generated trees. Self-contained on purpose, so that it measures the file
-// system and nothing of the program it is compared with.
+// system and nothing of the program it is compared with. bench/wine_floor.cpp is the same for
+// a Windows program.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,8 +29,7 @@ struct Counts {
 };
 
 // Reads to end of file, as any reader must to know it has the whole file: the read that
-// returns 0 is part of the floor. The descriptor stays open so that apply can take the mode
-// from it without another path lookup.
+// returns 0 is part of the floor.
 bool ReadOpen(int fd, std::string& contents) {
     contents.clear();
     char buffer[65536];
@@ -43,25 +42,6 @@ bool ReadOpen(int fd, std::string& contents) {
     }
 }
 
-bool ReadFile(const std::string& path, std::string& contents) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ReadOpen(fd, contents);
-    close(fd);
-    return ok;
-}
-
-bool WriteAll(int fd, const std::string& contents) {
-    std::size_t done = 0;
-    while (done < contents.size()) {
-        const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Where the flag's value starts, or npos when the session does not wait for the patch.
 std::size_t PendingFlag(const std::string& text) {
     if (text.find("Identifikation=UVJYX0RfU1RBTkRBUkRfX0tG") == std::string::npos) return std::string::npos;
@@ -69,41 +49,18 @@ std::size_t PendingFlag(const std::string& text) {
     return at == std::string::npos ? at : at + std::strlen("Normdaten=");
 }
 
-bool SyncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Changes the flag of a pending session file in place and reads the whole file back; the
+// read-back asks for one byte more than it expects, so that one call also tells the end.
+bool Patch(const std::string& path, std::string& contents, std::size_t flag) {
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = fsync(fd) == 0;
-    return close(fd) == 0 && ok;
-}
-
-// The durable replacement of FOLDER/NAME by CONTENTS with the original's permissions.
-bool Replace(const std::string& folder, const char* name, const std::string& contents, mode_t mode) {
-    const std::string path = folder + name;
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = folder + "." + name + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, contents) && fchmod(fd, mode & 07777) == 0 && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return SyncFolder(folder);
-}
-
-// Rewrites a pending session file whose descriptor FD is still open after the read.
-bool Patch(int fd, const std::string& folder, const char* name, std::string& contents, std::size_t flag) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return false;
     contents[flag] = '1';
-    if (!Replace(folder, name, contents, info.st_mode)) return false;
-    std::string back;
-    return ReadFile(folder + name, back) && back == contents;
+    std::string back(contents.size() + 1, '\0');
+    const off_t at = static_cast<off_t>(flag);
+    const bool ok = pwrite(fd, &contents[flag], 1, at) == 1 && fdatasync(fd) == 0 &&
+                    pread(fd, back.data(), back.size(), 0) == static_cast<ssize_t>(contents.size()) &&
+                    back.compare(0, contents.size(), contents) == 0;
+    return close(fd) == 0 && ok;
 }
 
 bool IsSessionFile(const char* name) {
@@ -115,9 +72,10 @@ bool IsClientFile(const char* name) {
     return std::strcmp(name, "user.dat") == 0;
 }
 
-void ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
+// False when the folder cannot be listed.
+bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
     DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
+    if (!dir) return false;
     std::string contents;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
@@ -140,13 +98,14 @@ void ScanFolder(const std::string& folder, bool apply, std::vector<std::string>&
             ++counts.sessions;
             const std::size_t flag = apply ? PendingFlag(contents) : std::string::npos;
             if (flag != std::string::npos) {
-                if (Patch(fd, folder, name, contents, flag)) ++counts.written;
+                if (Patch(folder + name, contents, flag)) ++counts.written;
                 else ++counts.failed;
             }
         }
         close(fd);
     }
     closedir(dir);
+    return true;
 }
 
 }  // namespace
@@ -157,8 +116,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool apply = std::strcmp(argv[1], "apply") == 0;
-    std::vector<std::string> folders{std::string(argv[2]) + "/"};
+    std::vector<std::string> folders;
     Counts counts;
+    // A root that cannot be listed would pass for an empty tree and make any count look cheap.
+    if (!ScanFolder(std::string(argv[2]) + "/", apply, folders, counts)) {
+        std::fprintf(stderr, "floor: %s: %s\n", argv[2], std::strerror(errno));
+        return 3;
+    }
     while (!folders.empty()) {
         const std::string folder = std::move(folders.back());
         folders.pop_back();

@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
-# Measures vemor-patch against the floor (bench/floor.cpp: the least a scan must do) and a plain
-# script peer (bench/peer.py) on generated practice trees. No part of the test command.
+# Measures vemor-patch against the floor (bench/floor.cpp: the least a scan must do, reading
+# and changing files in place) and a plain script peer (bench/peer.py) on generated practice
+# trees; its Windows build under Wine against the Wine floor (bench/wine_floor.cpp, the same
+# for a Windows program). No part of the test command.
 #
 #   bench/run.sh [SECTION...] [OPTION...]        sections, in this order by default:
 #     time     seconds and peak memory of floor and vemor-patch on the full tree, alternating,
-#              apply on fresh copies; the Windows build's preview of a tenth under Wine
+#              apply on fresh copies; on a tenth of it the Wine floor's read and the Windows
+#              build's preview under Wine, alternating
 #     counts   file-system calls per session (strace) of floor read, preview, peer, floor apply,
-#              apply, and of the Windows build's preview and apply under Wine, on a small tree
+#              apply, and under Wine (its server's calls included) of the Wine floor's read and
+#              apply and the Windows build's preview and apply, on a small tree
 #     share    the tree on a simulated server share (bench/share_shim.c), at 0 us and at the
 #              delay per call: floor read, preview and peer in turn, floor apply and apply
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
-#              reference (build/bench/reference) and compared with it byte for byte after
+#              reference and compared with it byte for byte after; and which lines of each
+#              patched tree's files differ from the original's
 #   options (defaults in brackets):
 #     --clients N [10000] --sessions N [10]   the full tree: clients, sessions per client
 #     --rounds N [3]                          rounds of the time section (median)
@@ -22,10 +27,13 @@
 #                                             per run, so the share runs use a smaller tree
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
+#     --reference DIR [build/bench/reference] output: where the reference is kept, so that
+#                                             another worktree's build can be compared with it
 #   bench/run.sh CLIENTS [SESSIONS [ROUNDS]] is the former form: all sections, that full tree.
 # Tables go to standard output in Markdown and to build/bench/report/SECTION.md; progress to
 # standard error. Needs about 3 GB in build/bench and, for all sections, about an hour.
 set -euo pipefail
+caller_dir=$PWD
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source bench/common.sh
@@ -41,6 +49,7 @@ share_delay=200
 share_rounds=3
 big_mb=50
 save=false
+reference=$out/reference
 sections=()
 
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
@@ -60,6 +69,7 @@ parse_arguments() {
             --share-rounds) share_rounds=$2; shift ;;
             --big-mb) big_mb=$2; shift ;;
             --save) save=true ;;
+            --reference) reference=$(cd "$caller_dir" && realpath -m -- "$2"); shift ;;
             -h | --help) usage; exit 0 ;;
             [0-9]*) numbers+=("$1") ;;
             *) usage >&2; exit 2 ;;
@@ -98,6 +108,7 @@ build_windows() {
     say "Building the Windows program"
     cmake --preset windows >/dev/null
     cmake --build --preset windows --target vemor-patch >/dev/null
+    x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor.exe" bench/wine_floor.cpp
     start_wine
 }
 
@@ -126,35 +137,48 @@ time_section() {
         fi
     done
     rm -rf "$out/copy-floor" "$out/copy-vemor"
-    say "Time: the Windows build's preview of a tenth of the tree under Wine"
-    make_tree "$out/tree-tenth" $((clients / 10)) "$per_client"
+    say "Time: the Wine floor's read and the Windows build's preview of a tenth of the tree under Wine"
+    local tenth=$out/tree-tenth wine_tenth
+    make_tree "$tenth" $((clients / 10)) "$per_client"
+    wine_tenth=$(windows_path "$tenth")
+    wine "$out/wine_floor.exe" read "$wine_tenth" >/dev/null  # warms the cache and Wine's own files
     for round in $(seq "$rounds"); do
-        measure "$dir/floor_tenth" "$out/floor" read "$out/tree-tenth"
-        measure "$dir/native_tenth" "$vemor" preview "$out/tree-tenth"
-        measure "$dir/wine_tenth" wine "$windows_exe" preview "$(windows_path "$out/tree-tenth")"
+        measure "$dir/floor_tenth" "$out/floor" read "$tenth"
+        measure "$dir/native_tenth" "$vemor" preview "$tenth"
+        if [ $((round % 2)) -eq 1 ]; then
+            measure "$dir/wine_floor_tenth" wine "$out/wine_floor.exe" read "$wine_tenth"
+            measure "$dir/wine_tenth" wine "$windows_exe" preview "$wine_tenth"
+        else
+            measure "$dir/wine_tenth" wine "$windows_exe" preview "$wine_tenth"
+            measure "$dir/wine_floor_tenth" wine "$out/wine_floor.exe" read "$wine_tenth"
+        fi
     done
-    time_table "$(session_count "$tree")" "$(session_count "$out/tree-tenth")"
+    time_table "$(session_count "$tree")" "$(session_count "$tenth")"
 }
 
-time_row() {  # time_row NAME FLOOR SESSIONS
-    local t f
+time_row() {  # time_row NAME FLOOR SESSIONS [TARGET-RATIO]
+    local t f met=""
     t=$(seconds "$out/times/$1")
     f=$(seconds "$out/times/$2")
-    awk -v name="$1" -v t="$t" -v f="$f" -v n="$3" -v mb="$(peak_mb "$out/times/$1")" \
-        'BEGIN { printf "| %-12s | %7.2f | %10.0f | %14.2f | %7s |\n", name, t, n / t, t / f, mb }'
+    if [ -n "${4:-}" ]; then met="≤ $4× $2: $(at_most "$(ratio "$t" "$f")" "$4")"; fi
+    awk -v name="$1" -v t="$t" -v f="$f" -v n="$3" -v mb="$(peak_mb "$out/times/$1")" -v met="$met" \
+        'BEGIN { printf "| %-16s | %7.2f | %10.0f | %14.2f | %7s | %-30s |\n", name, t, n / t, t / f, mb, met }'
 }
 
 time_table() {
     heading "Time: $1 sessions ($clients clients x $per_client), the tenth $2; median of $rounds rounds, warm cache"
-    echo "| run          | seconds | sessions/s | ratio to floor | peak MB |"
-    echo "|--------------|---------|------------|----------------|---------|"
+    echo "| run              | seconds | sessions/s | ratio to floor | peak MB | target                         |"
+    echo "|------------------|---------|------------|----------------|---------|--------------------------------|"
     time_row floor_read floor_read "$1"
     time_row preview floor_read "$1"
     time_row floor_apply floor_apply "$1"
     time_row apply floor_apply "$1"
     time_row floor_tenth floor_tenth "$2"
     time_row native_tenth floor_tenth "$2"
-    time_row wine_tenth floor_tenth "$2"
+    time_row wine_floor_tenth wine_floor_tenth "$2"
+    time_row wine_tenth wine_floor_tenth "$2" 1.30
+    echo
+    echo "floor apply changes each pending file in place. The _tenth rows run on the tenth; wine_tenth is the Windows build's preview under Wine, its ratio is to the Wine floor's read (wine_floor_tenth) timed in the same rounds, alternating; both include Wine's start."
 }
 
 # ---- counts ----
@@ -210,7 +234,11 @@ counts_section() {
     manifest "$copy" >"$out/counts/apply.manifest"
     fresh_copy "$tree" "$copy"
     shim_count apply "$copy" "$vemor" apply "$copy"
+    count -w wine_floor_read "$tree" wine "$out/wine_floor.exe" read "$(windows_path "$tree")"
     count -w wine_preview "$tree" wine "$windows_exe" preview "$(windows_path "$tree")"
+    fresh_copy "$tree" "$copy"
+    count -w wine_floor_apply "$copy" wine "$out/wine_floor.exe" apply "$(windows_path "$copy")"
+    manifest "$copy" >"$out/counts/wine_floor_apply.manifest"
     fresh_copy "$tree" "$copy"
     count -w wine_apply "$copy" wine "$windows_exe" apply "$(windows_path "$copy")"
     manifest "$copy" >"$out/counts/wine_apply.manifest"
@@ -220,36 +248,38 @@ counts_section() {
     counts_checks
 }
 
-count_row() {  # count_row NAME FLOOR TARGET-RATIO TARGET-CALLS
+count_row() {  # count_row NAME FLOOR [TARGET-RATIO]
     local calls floor r met=""
     calls=$(per_session "$1")
     floor=$(per_session "$2")
     r=$(ratio "$calls" "$floor")
-    if [ -n "$3" ]; then met="≤ $3× floor: $(at_most "$r" "$3")"; fi
-    if [ -n "$4" ]; then met="≤ $4 calls: $(at_most "$calls" "$4")"; fi
-    printf "| %-34s | %13s | %14s | %-22s | %12s |\n" "$1 (floor: $2)" "$calls" "$r" "$met" "$(shim_per_session "$1")"
+    if [ -n "${3:-}" ]; then met="≤ $3× floor: $(at_most "$r" "$3")"; fi
+    printf "| %-44s | %13s | %14s | %-22s | %12s |\n" "$1 (floor: $2)" "$calls" "$r" "$met" "$(shim_per_session "$1")"
 }
 
 counts_table() {
     heading "File-system calls per session on the tree, $count_sessions sessions ($count_clients clients x $per_client)"
-    echo "| run (its floor)                    | calls/session | ratio to floor | target                 | shim counted |"
-    echo "|------------------------------------|---------------|----------------|------------------------|--------------|"
-    count_row floor_read floor_read "" ""
-    count_row preview floor_read 1.10 ""
-    count_row peer floor_read "" ""
-    count_row floor_apply floor_apply "" ""
-    count_row apply floor_apply 1.20 ""
-    count_row wine_preview floor_read "" 110
-    count_row wine_apply floor_apply "" 110
+    echo "| run (its floor)                              | calls/session | ratio to floor | target                 | shim counted |"
+    echo "|----------------------------------------------|---------------|----------------|------------------------|--------------|"
+    count_row floor_read floor_read
+    count_row preview floor_read 1.10
+    count_row peer floor_read
+    count_row floor_apply floor_apply
+    count_row apply floor_apply 1.10
+    count_row wine_floor_read wine_floor_read
+    count_row wine_preview wine_floor_read 1.15
+    count_row wine_floor_apply wine_floor_apply
+    count_row wine_apply wine_floor_apply 1.20
     echo
     echo "calls/session: strace's count. shim counted: the calls the share shim saw in a run of its own without delay; they must match."
-    echo "Wine's calls include those its server makes for the program: preview $(awk '{ print $6 }' "$out/counts/wine_preview.summary"), apply $(awk '{ print $6 }' "$out/counts/wine_apply.summary") per session."
+    echo "floor apply and wine_floor_apply change each pending file in place. Under Wine the calls include those its server makes for the program, per session:" \
+        "$(for run in wine_floor_read wine_preview wine_floor_apply wine_apply; do echo "$run $(awk '{ print $6 }' "$out/counts/$run.summary")"; done | paste -sd, | sed 's/,/, /g')."
 }
 
 # Calls per session by system call, one column per run; below, what named the tree but does
 # not count.
 counts_breakdown() {
-    local runs=(floor_read preview peer floor_apply apply wine_preview wine_apply)
+    local runs=(floor_read preview peer floor_apply apply wine_floor_read wine_preview wine_floor_apply wine_apply)
     heading "Calls per session by system call"
     breakdown_table calls "${runs[@]}"
     echo
@@ -268,14 +298,18 @@ breakdown_table() {  # breakdown_table EXTENSION RUN...
         { file = column[FILENAME]; value[$1, file] = $3; names[$1] = 1; if ($3 > top[$1]) top[$1] = $3 }
         END {
             line = "| system call            |"; rule = "|------------------------|"
-            for (i = 1; i <= n; i++) { line = line sprintf(" %12s |", runs[i]); rule = rule "--------------|" }
+            for (i = 1; i <= n; i++) {
+                width[i] = length(runs[i]) > 12 ? length(runs[i]) : 12
+                dashes = sprintf("%*s", width[i] + 2, ""); gsub(/ /, "-", dashes)
+                line = line sprintf(" %*s |", width[i], runs[i]); rule = rule dashes "|"
+            }
             print line; print rule
             for (name in names) order[++count] = name
             for (i = 1; i <= count; i++) for (j = i + 1; j <= count; j++)
                 if (top[order[j]] > top[order[i]]) { t = order[i]; order[i] = order[j]; order[j] = t }
             for (i = 1; i <= count; i++) {
                 line = sprintf("| %-22s |", order[i])
-                for (f = 1; f <= n; f++) line = line sprintf(" %12s |", ((order[i], f) in value) ? value[order[i], f] : "")
+                for (f = 1; f <= n; f++) line = line sprintf(" %*s |", width[f], ((order[i], f) in value) ? value[order[i], f] : "")
                 print line
             }
         }' "${files[@]}"
@@ -290,7 +324,12 @@ counts_checks() {
     same_row "peer.py preview lines = vemor-patch preview lines" "$c/peer.out" "$c/preview.out"
     tr -d '\r' <"$c/wine_preview.out" >"$c/wine_preview.lf"
     same_row "Windows preview lines (CR LF → LF) = native" "$c/wine_preview.lf" "$c/preview.out"
+    tr -d '\r' <"$c/wine_floor_read.out" >"$c/wine_floor_read.lf"
+    same_row "Wine floor read: sessions found = floor's" "$c/wine_floor_read.lf" "$c/floor_read.out"
+    tr -d '\r' <"$c/wine_floor_apply.out" >"$c/wine_floor_apply.lf"
+    same_row "Wine floor apply: sessions, written = floor's" "$c/wine_floor_apply.lf" "$c/floor_apply.out"
     same_row "tree after apply = tree after floor apply" "$c/apply.manifest" "$c/floor_apply.manifest"
+    same_row "tree after Wine floor apply = after floor apply" "$c/wine_floor_apply.manifest" "$c/floor_apply.manifest"
     same_row "tree after Windows apply = after floor apply" "$c/wine_apply.manifest" "$c/floor_apply.manifest"
     printf "| %-51s | %6s |\n" "sessions patched: floor $(awk '{ print $3 }' "$c/floor_apply.out"), preview lists $(grep -c '^  >> ' "$c/preview.out")" \
         "$( [ "$(awk '{ print $3 }' "$c/floor_apply.out")" = "$(grep -c '^  >> ' "$c/preview.out")" ] && echo yes || echo no)"
@@ -326,19 +365,23 @@ share_section() {
 
 # The shim's real delay per call, measured, and its count of calls against the caller's.
 shim_check_table() {
-    local dir=$PWD/$out/shim-check delay result base=""
+    local dir=$PWD/$out/shim-check delay result base="" made delayed
     rm -rf "$dir" && mkdir -p "$dir/share" && echo local >"$dir/local"
     heading "Share shim: delay per call as measured (2000 rounds of stat, open, read, close, listing, access)"
-    echo "| asked µs | measured µs per call | calls made | calls the shim delayed |"
-    echo "|----------|----------------------|------------|------------------------|"
+    echo "| asked µs | measured µs per call | calls made | calls the shim delayed | same |"
+    echo "|----------|----------------------|------------|------------------------|------|"
     for delay in 0 50 "$share_delay"; do
         rm -f "$dir/stats"
         result=$(shimmed "$delay" "$dir/share" "$dir/stats" "$out/shim_check" "$dir/share" "$dir/local" 2000)
         [ -n "$base" ] || base=$(awk '{ print $4 }' <<<"$result")
-        printf "| %8s | %20s | %10s | %22s |\n" "$delay" \
+        made=$(awk '{ print $6 }' <<<"$result")
+        delayed=$(sed 's/.*total=\([0-9]*\).*/\1/' "$dir/stats")
+        printf "| %8s | %20s | %10s | %22s | %4s |\n" "$delay" \
             "$(awk -v r="$result" -v b="$base" 'BEGIN { split(r, f, " "); printf "%.1f", (f[4] - b) / f[2] * 1e6 }')" \
-            "$(awk '{ print $6 }' <<<"$result")" "$(sed 's/.*total=\([0-9]*\).*/\1/' "$dir/stats")"
+            "$made" "$delayed" "$([ "$made" = "$delayed" ] && echo yes || echo NO)"
     done
+    echo
+    echo "calls made also counts, untimed, the changes: a replaced file, a temporary file, and a change in place with both kinds of lock."
 }
 
 # share_reads DELAY TREE: floor read, preview and the peer, each round starting with the next.
@@ -396,7 +439,7 @@ share_table() {
     echo "|----------|--------------|----------|----------------|---------------|----------------------|"
     for delay in 0 "$d"; do
         local read_target="" apply_target=""
-        if [ "$delay" = "$d" ]; then read_target=1.15; apply_target=1.25; fi
+        if [ "$delay" = "$d" ]; then read_target=1.15; apply_target=1.15; fi
         share_row "$delay" floor_read floor_read ""
         share_row "$delay" preview floor_read "$read_target"
         share_row "$delay" peer floor_read ""
@@ -407,7 +450,7 @@ share_table() {
     q=$(seconds "$out/share/peer-$d")
     echo
     echo "At $d µs preview takes $(ratio "$p" "$q")× the peer's time: faster than the peer: $(awk -v p="$p" -v q="$q" 'BEGIN { print (p < q) ? "yes" : "no" }')."
-    echo "calls/session: calls the shim delayed, per session and run (its own count, to set against the strace counts)."
+    echo "calls/session: calls the shim delayed, per session and run (its own count, to set against the strace counts). floor apply changes each pending file in place."
 }
 
 # ---- memory ----
@@ -471,8 +514,8 @@ memory_table() {  # memory_table FILE-BYTES PATCHED-LINES
 # ---- output ----
 
 output_section() {
-    local reference=$out/reference target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
-    if [ -d "$reference" ] && ! $save; then
+    local target sizes="$clients clients x $per_client, Wine: $count_clients clients x $per_client"
+    if [ -f "$reference/sizes.txt" ] && ! $save; then
         target=$out/output-now
         if [ "$(cat "$reference/sizes.txt")" != "$sizes" ]; then
             heading "Output not compared"
@@ -481,8 +524,14 @@ output_section() {
         fi
     else
         target=$reference
+        # Only a former reference is replaced: --reference may name any folder.
+        if [ -d "$target" ] && [ ! -f "$target/sizes.txt" ] && [ -n "$(ls -A "$target")" ]; then
+            heading "Output not saved"
+            echo "$target holds other files than a saved reference: name an empty or new folder."
+            return 0
+        fi
     fi
-    rm -rf "$target" && mkdir -p "$target"
+    rm -rf "$target" "$out/edits" && mkdir -p "$target" "$out/edits"
     echo "$sizes" >"$target/sizes.txt"
     make_tree "$out/tree" "$clients" "$per_client"
     make_tree "$PWD/$out/count-tree" "$count_clients" "$per_client"
@@ -490,7 +539,7 @@ output_section() {
     capture_windows "$target"
     if [ "$target" = "$reference" ]; then
         heading "Output of this build saved as the reference ($sizes)"
-        echo "In $reference; later runs of \`bench/run.sh output\` compare with it."
+        echo "In $reference; later runs of \`bench/run.sh output --clients $clients --sessions $per_client --count-clients $count_clients --reference $reference\` compare with it."
         echo
         output_files_table "$reference" ""
     else
@@ -498,6 +547,7 @@ output_section() {
         output_files_table "$target" "$reference"
     fi
     peer_table "$target"
+    edits_table
 }
 
 # capture DIR NAME COMMAND...: output, errors and exit status of one run.
@@ -515,11 +565,13 @@ capture_native() {
     fresh_copy "$out/tree" "$copy"
     capture "$dir" native-bench-apply "$vemor" apply "$copy"
     manifest "$copy" >"$dir/native-bench-tree.manifest"
+    edits native-bench "$out/tree" "$copy"
     rm -rf "$copy"
     fresh_copy "demo/Eigene Diagnostik" "$demo"
     capture "$dir" native-demo-preview "$vemor" preview "$demo"
     capture "$dir" native-demo-apply "$vemor" apply "$demo"
     manifest "$demo" >"$dir/native-demo-tree.manifest"
+    edits native-demo "demo/Eigene Diagnostik" "$demo"
 }
 
 capture_windows() {
@@ -528,11 +580,13 @@ capture_windows() {
     fresh_copy "$out/count-tree" "$copy"
     capture "$dir" windows-small-apply wine "$windows_exe" apply "$(windows_path "$copy")"
     manifest "$copy" >"$dir/windows-small-tree.manifest"
+    edits windows-small "$out/count-tree" "$copy"
     rm -rf "$copy"
     fresh_copy "demo/Eigene Diagnostik" "$demo"
     capture "$dir" windows-demo-preview wine "$windows_exe" preview "$(windows_path "$demo")"
     capture "$dir" windows-demo-apply wine "$windows_exe" apply "$(windows_path "$demo")"
     manifest "$demo" >"$dir/windows-demo-tree.manifest"
+    edits windows-demo "demo/Eigene Diagnostik" "$demo"
     rm -rf "$demo"
 }
 
@@ -550,6 +604,29 @@ output_files_table() {  # output_files_table DIR [REFERENCE]
             [ -e "$1/$(basename "$file")" ] || printf "| %-33s | %9s | %18s | %-17s |\n" "$(basename "$file")" "" "" "NO (missing now)"
         done
     fi
+}
+
+# edits NAME ORIGINAL PATCHED: how a patched tree differs from its original, whatever the
+# reference says; kept in $out/edits/NAME, the names of files changed otherwise in NAME.files.
+edits() {
+    /usr/bin/python3 bench/edits.py "$2" "$3" >"$out/edits/$1" 2>"$out/edits/$1.files" || true
+}
+
+edits_table() {
+    local name changed flag other added removed
+    echo
+    if ! /usr/bin/python3 bench/edits_test.py >"$out/edits/self-check" 2>&1; then
+        echo "bench/edits.py failed its own check (bench/edits_test.py, see $out/edits/self-check): no table of the edits."
+        return 0
+    fi
+    echo "| patched tree  | files changed | only flag lines | otherwise | files added | files gone |"
+    echo "|---------------|---------------|-----------------|-----------|-------------|------------|"
+    for name in native-bench native-demo windows-small windows-demo; do
+        read -r _ changed _ flag _ other _ added _ removed <"$out/edits/$name"
+        printf "| %-13s | %13s | %15s | %9s | %11s | %10s |\n" "$name" "$changed" "$flag" "$other" "$added" "$removed"
+    done
+    echo
+    echo "only flag lines: the file differs from its original only in lines that set Normdaten to 1 (bench/edits.py); the files changed otherwise are named in $out/edits/NAME.files."
 }
 
 peer_table() {

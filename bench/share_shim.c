@@ -25,6 +25,8 @@
  * the end absorbs its wake-up latency. On a loaded machine every wait still grows: run.sh
  * measures the delay it really got and prints the load.
  *
+ * Locks wait too (fcntl's record and open-file locks, flock): a server keeps them.
+ *
  * glibc's opendir, readdir, fopen, mkstemp and realpath reach the kernel inside libc, past any
  * preloaded symbol, so the shim brings its own directory stream on getdents64 that makes the
  * same kernel calls as glibc's (openat and fstat on opening, getdents64 per 32 KB, close), and
@@ -42,6 +44,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -58,10 +61,10 @@ static int all_paths = 1;
 static unsigned char on_share[MAX_FD];
 
 enum kind { K_OPEN, K_CLOSE, K_READ, K_WRITE, K_STAT, K_FSTAT, K_GETDENTS, K_LSEEK, K_RENAME, K_FSYNC,
-            K_ATTR, K_UNLINK, K_ACCESS, K_READLINK, K_MKDIR, K_COUNT };
+            K_ATTR, K_UNLINK, K_ACCESS, K_READLINK, K_MKDIR, K_LOCK, K_COUNT };
 static const char* const kind_names[K_COUNT] = {"open", "close", "read", "write", "stat", "fstat", "getdents64",
                                                 "lseek", "rename", "fsync", "chmod-chown", "unlink", "access",
-                                                "readlink", "mkdir"};
+                                                "readlink", "mkdir", "lock"};
 static long counts[K_COUNT];
 
 #define REAL(name) \
@@ -219,6 +222,32 @@ int dup3(int fd, int to, int flags) {
     REAL(dup3);
     const int copy = real_dup3(fd, to, flags);
     return opened(copy, fd_on_share(fd));
+}
+
+/* A lock is kept by the server, so taking, testing or dropping one is a round trip; the other
+ * commands stay with the process's own descriptor. */
+static int is_lock(int command) {
+    return command == F_SETLK || command == F_SETLKW || command == F_GETLK || command == F_OFD_SETLK ||
+           command == F_OFD_SETLKW || command == F_OFD_GETLK;
+}
+
+int fcntl(int fd, int command, ...) {
+    va_list ap;
+    va_start(ap, command);
+    void* argument = va_arg(ap, void*);  /* an int or a pointer: either fits, as in glibc */
+    va_end(ap);
+    REAL(fcntl);
+    if (is_lock(command)) wait_fd(fd, K_LOCK);
+    const int result = real_fcntl(fd, command, argument);
+    if (command == F_DUPFD || command == F_DUPFD_CLOEXEC) return opened(result, fd_on_share(fd));
+    return result;
+}
+int fcntl64(int fd, int command, ...) __attribute__((alias("fcntl")));
+
+int flock(int fd, int how) {
+    REAL(flock);
+    wait_fd(fd, K_LOCK);
+    return real_flock(fd, how);
 }
 
 /* mkstemp and its kin open inside libc: one open on the share per call. */
