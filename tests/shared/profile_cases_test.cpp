@@ -34,6 +34,7 @@ using test::Utf16LeWithBom;
 constexpr const char* kWineReadsUtf8 = "Wine reads a file with the UTF-8 mark as UTF-8";
 constexpr const char* kWineReadsUtf16Be = "Wine reads and writes UTF-16 in big-endian order";
 constexpr const char* kWineStripsTabs = "Wine strips tabs around the names asked for as well";
+constexpr const char* kWineMissesEmptySection = "Wine takes the keys before the first section for an empty section name";
 
 // Who answers a row: the project's engine, or the system's profile functions (Windows only).
 enum class Through { kEngine, kSystem };
@@ -130,6 +131,15 @@ const ReadCase kReadCases[] = {
     {"utf16_with_bom", Utf16LeWithBom(u"[UserData]\r\nVorname=\u0141ucja\r\n"), "UserData", "Vorname", "", 128,
      "\xC5\x81ucja", 5},
     {"blanks_around_requested_names", Crlf("[Optionen]\nNormdaten=0\n"), "  Optionen ", " Normdaten  ", "d", 128, "0", 1},
+    // From Wine's conformance tests, which record Windows' answers.
+    {"empty_section_name_is_the_empty_brackets", Crlf("\nkey=val_no_section\n[]\nkey=val_e_section\n[s]\n"), "",
+     "key", "d", 128, "val_e_section", 13, false, kWineMissesEmptySection},
+    {"empty_key_name_is_the_line_starting_with_equals", Crlf("[s]\n=val_no_key\n[t]\n"), "s", "", "d", 128,
+     "val_no_key", 10},
+    {"empty_key_name_matches_no_named_key", Crlf("[S]\nname1=val1\nname3\n"), "S", "", "d", 128, "d", 1},
+    {"size_0_gives_nothing", Crlf("[S]\nK=a\n"), "S", "K", "d", 0, "", 0},
+    {"size_1_gives_nothing", Crlf("[S]\nK=a\n"), "S", "K", "d", 1, "", 0},
+    {"nul_byte_after_last_line", Crlf("[S]\nA=1\nK=val4\n") + std::string(1, '\0'), "S", "K", "d", 128, "val4", 4},
     {"tab_before_requested_section_is_part_of_it", Crlf("[SectionName]\nKey=1\n"), "\tSectionName", "Key", "d", 128,
      "d", 1, false, kWineStripsTabs},
     {"tab_after_requested_key_is_part_of_it", Crlf("[SectionName]\nKey=1\n"), "SectionName", "Key\t", "d", 128, "d",
@@ -212,6 +222,11 @@ const WriteCase kWriteCases[] = {
     {"utf16_big_endian_second_write_adds_to_the_appended_section",
      Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\n"), "Optionen", "Auswertung", "2",
      Utf16BeWithBom(u"[A]\r\nB=1\r\n") + Crlf("[Optionen]\nNormdaten=1\nAuswertung=2\n"), "", kWineReadsUtf16Be},
+    {"empty_file_gets_section_with_empty_value", "", "App", "key", "", Crlf("[App]\nkey=\n")},
+    {"nul_bytes_kept_and_section_added_after_unterminated_line", std::string("Data \0 before \0 first \0 section", 31),
+     "section1", "key1", "string1",
+     std::string("Data \0 before \0 first \0 section\r\n[section1]\r\nkey1=string1\r\n", 59), nullptr,
+     "Wine cuts the file at its first NUL byte"},
     {"tabs_around_written_section_stay", Crlf("[A]\nB=1\n"), "\tsec\t", "K", "v", Crlf("[A]\nB=1\n[\tsec\t]\nK=v\n"),
      "", kWineStripsTabs},
 };
