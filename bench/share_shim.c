@@ -328,6 +328,14 @@ ssize_t writev(int fd, const struct iovec* iov, int count) {
     return real_writev(fd, iov, count);
 }
 
+/* A write that takes its flush along (RWF_DSYNC) is one round trip, as one call is. */
+ssize_t pwritev2(int fd, const struct iovec* iov, int count, off_t offset, int flags) {
+    REAL(pwritev2);
+    wait_fd(fd, K_WRITE);
+    return real_pwritev2(fd, iov, count, offset, flags);
+}
+ssize_t pwritev64v2(int fd, const struct iovec* iov, int count, off_t offset, int flags) __attribute__((alias("pwritev2")));
+
 /* SEEK_CUR is answered from the open file's own position, without the file system. */
 off_t lseek(int fd, off_t offset, int whence) {
     REAL(lseek);

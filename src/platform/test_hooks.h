@@ -8,7 +8,7 @@ namespace vemor::platform::test_hooks {
 // The moments of a write at which a test ends the process, as a crash or a power cut would.
 enum class WriteStage {
     kHeld,               // held against other writers and compared; nothing written yet
-    kWrittenInPlace,     // the changed bytes written in place, not yet flushed
+    kWrittenInPlace,     // the changed bytes written in place
     kTemporaryCreated,   // a copy to replace the file with exists, empty
     kTemporaryWritten,   // the copy holds the new contents and the file's attributes
     kTemporaryFlushed,   // the copy is on disk

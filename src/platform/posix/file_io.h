@@ -25,4 +25,8 @@ bool HoldsExactly(int fd, std::string_view bytes);
 // Writes all of data at offset; the error number when that failed.
 std::optional<int> WriteAt(int fd, std::string_view data, off_t offset);
 
+// Writes all of data at offset and has it on disk when it returns, as a write followed by
+// fdatasync would; the error number when either failed.
+std::optional<int> WriteDurablyAt(int fd, std::string_view data, off_t offset);
+
 }  // namespace vemor::platform::posix

@@ -92,20 +92,17 @@ Problem Lock(int fd) {
     return std::nullopt;
 }
 
-// The changed bytes where they stand. Should the flush fail, the old bytes go back, so that
-// the file does not claim a value the disk may not hold.
+// The changed bytes where they stand, flushed. Should that fail, the old bytes go back, so
+// that the file does not claim a value the disk may not hold.
 EditOutcome WriteInPlace(const std::string& path, int fd, std::string_view bytes, const ByteEdit& edit) {
     const ByteEdit change = Narrowed(bytes, edit);
     if (!change.insert.empty()) {
-        if (const auto error = posix::WriteAt(fd, change.insert, static_cast<off_t>(change.offset)))
+        const auto offset = static_cast<off_t>(change.offset);
+        if (const auto error = posix::WriteDurablyAt(fd, change.insert, offset)) {
+            posix::WriteDurablyAt(fd, bytes.substr(change.offset, change.erase), offset);
             return {ProblemFromErrno(*error), std::nullopt};
-        Reached(WriteStage::kWrittenInPlace);
-        if (fdatasync(fd) != 0) {
-            const int error = errno;
-            posix::WriteAt(fd, bytes.substr(change.offset, change.erase), static_cast<off_t>(change.offset));
-            fdatasync(fd);
-            return {ProblemFromErrno(error), std::nullopt};
         }
+        Reached(WriteStage::kWrittenInPlace);
     }
     FileReading after{path, std::nullopt, {}};
     after.problem = posix::ReadFromStart(fd, bytes.size(), after.bytes);
