@@ -98,13 +98,6 @@ int UsageError(CliOutput& output, const std::string& message) {
     return kUsageError;
 }
 
-// The folder the main window starts with. The documents folder's fallback appends
-// PatchPath, which is still empty when the window looks it up.
-std::string DefaultClientFolder() {
-    PatchPath.clear();
-    return GetPersonalPath() + "Eigene Diagnostik" + platform::kSeparator;
-}
-
 std::string Describe(const platform::FolderExamination& folder) {
     switch (folder.state) {
         case platform::FolderState::kMissing: return "no such folder";

@@ -1,27 +1,12 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <variant>
+// modSpezial: one run of the scan with its list tidied, and the registry lookup.
 
-#include "registry.h"
+// ---- A scan run and its tidied result list: refresh_session_list.cpp
+#include "refresh_session_list.h"
 
-namespace vemor {
+// ---- The lines of the result list: result_lines.cpp
+#include "result_lines.h"
 
-// One scan run over PatchPath, then the result list tidied: a trailing client entry without
-// a session entry goes, and an empty list gets the empty-result line.
-void RefreshSessionList();
-
-std::string EmptyResultLine(std::int32_t session_count);
-
-// A registry value as read: unset, a text (REG_SZ) or a signed 32-bit number (REG_DWORD).
-using RegistryValue = std::variant<std::monostate, std::string, std::int32_t>;
-using platform::kHkeyCurrentUser;
-using platform::RegistryRoot;
-
-// Reads value_name below root\key_path into value, which is written only when a text or a
-// 32-bit number was read. Returns 0 or the error code of the step that failed.
-std::int32_t ReadRegistryValue(RegistryRoot root, const std::string& key_path,
-                               const std::string& value_name, RegistryValue& value);
-
-}  // namespace vemor
+// ---- The registry lookup: read_registry_value.cpp
+#include "read_registry_value.h"

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "modSpezial.h"
+#include "read_registry_value.h"
 #include "owned.h"
 #include "user_folder_services.h"
 

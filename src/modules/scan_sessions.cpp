@@ -1,4 +1,6 @@
 // ScanSessions of modPatch72_01: the walk over the client-data tree.
+#include "scan_sessions.h"
+
 #include <array>
 #include <cmath>
 #include <deque>
@@ -9,8 +11,10 @@
 #include <vector>
 
 #include "files.h"
-#include "modPatch72_01.h"
+#include "error_report.h"
+#include "profile_values.h"
 #include "profile.h"
+#include "result_lines.h"
 #include "scan_hook.h"
 #include "scan_progress.h"
 #include "scan_report.h"
@@ -53,10 +57,6 @@ void CountSession() {
     ++SessionCount;
 }
 
-std::string SessionEntry(const std::string& label, const std::string& state) {
-    return "  >> " + label + "    [" + state + "]";
-}
-
 void Report(const ScanReport& report) {
     if (ScanReportObserver) ScanReportObserver(report);
 }
@@ -87,7 +87,7 @@ void ClientStep(const std::string& file, const std::string& folder_name) {
     RequireWholeNumber16(type);
     const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
     const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
-    list.Append(first_name + " " + name);
+    list.Append(ClientEntry(first_name, name));
 }
 
 void SessionStep(const std::string& file, const std::string& folder_name) {
@@ -104,7 +104,7 @@ void SessionStep(const std::string& file, const std::string& folder_name) {
 
     ResultList& list = *lstPatchSitzung;
     if (ApplyPatch == 0) {
-        list.Append(SessionEntry(label, "Patch ausführen (" + norm_data.value_or("") + ")"));
+        list.Append(PendingEntry(label, norm_data.value_or("")));
         return;
     }
     WriteIniValue(file, "Optionen", "Normdaten", "1");
@@ -119,10 +119,10 @@ void SessionStep(const std::string& file, const std::string& folder_name) {
         throw;
     }
     if (number == 1) {
-        list.Append(SessionEntry(label, "Patch erfolgreich ausgeführt"));
+        list.Append(PatchedEntry(label));
         return;
     }
-    list.Append(SessionEntry(label, "Patch NICHT ausgeführt (" + read_back.value_or("") + ")"));
+    list.Append(NotPatchedEntry(label, read_back.value_or("")));
     Report(NotPatched(step, file, read_back));
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "modSpezial.h"
+#include "read_registry_value.h"
 #include "registry.h"
 
 namespace vemor {

@@ -2,9 +2,11 @@
 #include <string>
 #include <variant>
 
+#include "user_folders.h"
+
+#include "failure.h"
 #include "files.h"
-#include "modPatch72_01.h"
-#include "modSpezial.h"
+#include "read_registry_value.h"
 #include "state.h"
 #include "user_folder_services.h"
 
@@ -58,6 +60,13 @@ std::string GetAppDataPath() {
 std::string GetPersonalPath() {
     SkipFailure([] { AppPath = WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
     return ShellFolder("Personal", [] { return AppPath + PatchPath; });
+}
+
+// The documents folder's fallback appends PatchPath, which is empty when the window starts;
+// it is emptied here so that every run starts from the same folder.
+std::string DefaultClientFolder() {
+    PatchPath.clear();
+    return GetPersonalPath() + "Eigene Diagnostik" + platform::kSeparator;
 }
 
 }  // namespace vemor

@@ -114,8 +114,8 @@ std::vector<std::string> Run(bool apply) {
 void CheckListedOnce(const std::vector<std::string>& lines) {
     std::map<std::string, int> seen;
     for (const std::string& line : lines) {
-        if (line.rfind("  >> L", 0) != 0) continue;
-        Check(++seen[line.substr(0, line.find("    ["))] == 1, "each session is listed at most once");
+        if (!vemor::IsSessionEntry(line)) continue;
+        Check(++seen[line] == 1, "each session is listed at most once");
     }
 }
 

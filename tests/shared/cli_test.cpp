@@ -11,6 +11,7 @@
 #include "scan_hook.h"
 #include "support/fake_registry.h"
 #include "support/holders.h"
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -57,7 +58,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     odd.File("mimic/K/user.dat", ClientFile("K", "L"));
     odd.File("mimic/K/1/sitzung.dat", SessionFile("x    [Patch NICHT ausgef\xFChrt (0)]", kShortForm1, "0"));
     const std::string kExpected = "vemor-patch: expected 'preview [FOLDER]' or 'apply [FOLDER]'\n";
-    const std::string none = Lines({"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 0) "});
+    const std::string none = Lines({test::NoSession(0)});
 
     struct Case {
         std::vector<std::string> args;
@@ -68,15 +69,15 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     };
     std::vector<Case> cases = {
         {{"preview", tree.Root()},
-         0, Lines({"A B", "  >> Eins    [Patch ausf\xC3\xBChren (0)]", "  >> Zwei    [Patch ausf\xC3\xBChren (0)]"}), ""},
+         0, Lines({"A B", test::Pending("Eins"), test::Pending("Zwei")}), ""},
         // The session not patched is named on standard error with the reason.
         {{"apply", tree.Path("A")},
-         1, Lines({"  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]", "  >> Zwei    [Patch NICHT ausgef\xC3\xBChrt (0)]"}),
+         1, Lines({test::Patched("Eins"), test::NotPatched("Zwei")}),
          "vemor-patch: " + EscapePath(tree.Path("A/2/sitzung.dat")) + ": not patched: write-protected\n"},
-        {{"preview", odd.Path("mimic")}, 0, Lines({"K L", "  >> x    [Patch NICHT ausgef\xC3\xBChrt (0)]    [Patch ausf\xC3\xBChren (0)]"}), ""},
+        {{"preview", odd.Path("mimic")}, 0, Lines({"K L", test::Pending("x    [Patch NICHT ausgef\xC3\xBChrt (0)]")}), ""},
         {{"--version"}, 0, "1.00.0004\n", ""},
         {{}, 2, "", kExpected},
-        {{"preview"}, 0, Lines({"C D", "  >> Drei    [Patch ausf\xC3\xBChren (0)]"}), ""},
+        {{"preview"}, 0, Lines({"C D", test::Pending("Drei")}), ""},
         {{"preview", ""}, 2, "", "vemor-patch: FOLDER is empty\n"},
         {{"patch", tree.Root()}, 2, "", kExpected},
         {{"preview", tree.Root(), "x"}, 2, "", kExpected},
@@ -93,14 +94,14 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         {{"preview", "fehlt\nauch"}, 3, none, "vemor-patch: fehlt\\x0Aauch: no such folder\n"},
         // One result per line, control characters escaped.
         {{"preview", odd.Path("labels")},
-         0, Lines({"K L", "  >> a\\x09b\\u0085c\\\\d\\x1Be    [Patch ausf\xC3\xBChren (0)]"}), ""},
+         0, Lines({"K L", test::Pending("a\\x09b\\u0085c\\\\d\\x1Be")}), ""},
     };
 #ifndef _WIN32
     // Names Windows does not allow.
     odd.File("names/Anna\nBerta/user.dat", test::Crlf("[UserData]\nName=Z\n"));
     odd.File("names/Anna\nBerta/a\\b\xFF/sitzung.dat", test::Crlf("[Optionen]\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\nNormdaten=0\n"));
     cases.push_back({{"preview", odd.Path("names")},
-                     0, Lines({"Anna\\x0ABerta Z", "  >> a\\\\b\\xFF    [Patch ausf\xC3\xBChren (0)]"}), ""});
+                     0, Lines({"Anna\\x0ABerta Z", test::Pending("a\\\\b\\xFF")}), ""});
     odd.Folder("closed/A");
     std::filesystem::permissions(odd.Fs("closed"), std::filesystem::perms::none);
     // Below FOLDER, what cannot be read is named, and the run goes on without it. Windows
@@ -123,7 +124,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     held.File("A/user.dat", ClientFile("A", "B"));
     held.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
     const test::Holder lock = test::HoldLocked(held.Fs("A/1/sitzung.dat"), test::Lock::kFlock);
-    cases.push_back({{"apply", held.Root()}, 1, Lines({"A B", "  >> Eins    [Patch NICHT ausgef\xC3\xBChrt (0)]"}),
+    cases.push_back({{"apply", held.Root()}, 1, Lines({"A B", test::NotPatched("Eins")}),
                      "vemor-patch: " + held.Path("A/1/sitzung.dat") + ": not patched: locked by another program\n"});
     TempTree stopped;
     stopped.File("A/user.dat", ClientFile("A", "B"));
@@ -135,15 +136,15 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         cases.push_back({{"preview", odd.Path("closed")}, 3, none,
                          "vemor-patch: " + odd.Path("closed") + ": cannot be read (Permission denied)\n"});
         cases.push_back({{"preview", hidden.Root()}, 4,
-                         Lines({"A B", "  >> Eins    [Patch ausf\xC3\xBChren (0)]", "  >> Sechs    [Patch ausf\xC3\xBChren (0)]",
-                                "C ", "  >> Drei    [Patch ausf\xC3\xBChren (0)]"}),
+                         Lines({"A B", test::Pending("Eins"), test::Pending("Sechs"),
+                                "C ", test::Pending("Drei")}),
                          unreadable});
         // Unreadable data outweighs a session not patched.
         std::filesystem::permissions(hidden.Fs("A/6/sitzung.dat"), std::filesystem::perms::owner_read);
         cases.push_back({{"apply", hidden.Root()}, 4,
-                         Lines({"A B", "  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]",
-                                "  >> Sechs    [Patch NICHT ausgef\xC3\xBChrt (0)]", "C ",
-                                "  >> Drei    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+                         Lines({"A B", test::Patched("Eins"),
+                                test::NotPatched("Sechs"), "C ",
+                                test::Patched("Drei")}),
                          "vemor-patch: " + hidden.Path("A/2/sitzung.dat") + ": cannot be read (permission denied)\n" +
                              "vemor-patch: " + hidden.Path("A") + "/3\\x0A4: cannot be read (permission denied)\n" +
                              "vemor-patch: " + hidden.Path("A/6/sitzung.dat") + ": not patched: write-protected\n" +
@@ -153,9 +154,9 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     // and the status says the run was interrupted. Wine gives a program without a console
     // no way to send itself Ctrl-C; the cross-check interrupts the Windows program instead.
     cases.push_back({{"apply", stopped.Root()}, 130,
-                     Lines({"A B", "  >> Eins    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+                     Lines({"A B", test::Patched("Eins")}),
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A/1")});
-    cases.push_back({{"apply", stopped.Root()}, 130, Lines({"A B", "  >> Zwei    [Patch erfolgreich ausgef\xC3\xBChrt]"}),
+    cases.push_back({{"apply", stopped.Root()}, 130, Lines({"A B", test::Patched("Zwei")}),
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("C")});
     cases.push_back({{"preview", stopped.Root()}, 130, none,
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A")});
@@ -261,7 +262,7 @@ TEST(Cli, ShowsProgressOnlyWhileALongRunGoesOn) {
                                   {[&] { return now; }, [&](std::string_view text) { shown += text; }});
         ScanHookForTests = nullptr;
         EXPECT_EQ(status, 0);
-        EXPECT_EQ(output.out, Lines({"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 30) "}));
+        EXPECT_EQ(output.out, Lines({test::NoSession(30)}));
 
         // "\rUPDATE" for each update, then blanks over the longest and a return.
         std::vector<std::string> parts;

@@ -3,6 +3,7 @@
 #include "modSpezial.h"
 #include "state.h"
 #include "support/capture.h"
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -22,7 +23,7 @@ TEST(RefreshSessionList, QuotesTheSessionCountWhenNothingIsPatchable) {
     PatchPath = tree.Root();
     RefreshSessionList();
     EXPECT_EQ(fixture.list.lines(),
-              std::vector<std::string>{"Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von 12) "});
+              std::vector<std::string>{test::NoSession(12)});
 }
 
 // A list box that refuses to give up its lines, as a broken window would.

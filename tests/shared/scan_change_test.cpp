@@ -11,6 +11,7 @@
 #include "scan_hook.h"
 #include "scan_report.h"
 #include "support/capture.h"
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -44,8 +45,7 @@ Lines Expected(bool apply, const std::vector<std::string>& gone) {
         lines.push_back(std::string(client) + " X");
         for (const char* session : kSessions) {
             if (session[0] != client[0] || is_gone(session)) continue;
-            lines.push_back("  >> " + std::string(session) +
-                            (apply ? "    [Patch erfolgreich ausgef\xC3\xBChrt]" : "    [Patch ausf\xC3\xBChren (0)]"));
+            lines.push_back(apply ? test::Patched(session) : test::Pending(session));
         }
     }
     return lines;

@@ -8,6 +8,7 @@
 #include "scan_report.h"
 #include "state.h"
 #include "support/capture.h"
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 #include "test_hooks.h"
 
@@ -23,18 +24,10 @@ using test::SessionFile;
 using test::TempTree;
 using Lines = std::vector<std::string>;
 
-std::string Pending(const std::string& label, const std::string& norm = "0") {
-    return "  >> " + label + "    [Patch ausf\xC3\xBChren (" + norm + ")]";
-}
-std::string Patched(const std::string& label) {
-    return "  >> " + label + "    [Patch erfolgreich ausgef\xC3\xBChrt]";
-}
-std::string NotPatched(const std::string& label, const std::string& norm) {
-    return "  >> " + label + "    [Patch NICHT ausgef\xC3\xBChrt (" + norm + ")]";
-}
-std::string Empty(int count) {
-    return "Keine Sitzung f\xC3\xBCr diesen Patch gefunden (0 von " + std::to_string(count) + ") ";
-}
+using test::NotPatched;
+using test::Patched;
+using test::Pending;
+std::string Empty(int count) { return test::NoSession(count); }
 
 struct Result {
     Lines lines;

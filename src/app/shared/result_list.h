@@ -33,13 +33,3 @@ private:
 };
 
 }  // namespace vemor
-
-namespace vemor {
-
-// Session entries are the only lines that contain ">>"; any other last line is a client
-// entry under which no session entry followed, or the empty-result line.
-inline bool EndsWithClientEntry(const ResultList& list) {
-    return list.Count() > 0 && list.Line(list.Count() - 1).find(">>") == std::string::npos;
-}
-
-}  // namespace vemor

@@ -18,6 +18,7 @@
 #include <set>
 #include <thread>
 
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -199,16 +200,20 @@ TEST(InterruptedApply, LeavesEachFileOriginalOrPatchedAndNothingElse) {
             EXPECT_NE(output.Read("err.txt").find("interrupted"), std::string::npos) << output.Read("err.txt");
             // What the output lists as patched is patched on disk; every other session is as it was.
             const std::string out = output.Read("out.txt");
-            const std::string done = "    [Patch erfolgreich ausgef\xC3\xBChrt]\n";
-            std::set<std::string> listed;
-            for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
-                const std::string line = out.substr(start, end - start + 1);
-                if (line.rfind("  >> ", 0) != 0) continue;
-                EXPECT_TRUE(line.size() > done.size() && line.ends_with(done)) << line;
-                listed.insert(line.substr(5, line.size() - 5 - done.size()));
+            std::set<std::string> lines;
+            for (std::size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+                lines.insert(out.substr(start, end - start));
+            // Each listed session under its client's entry, and no other line.
+            std::set<std::string> clients;
+            std::size_t sessions_listed = 0;
+            for (const auto& [folder, is_patched] : patched) {
+                const bool listed = lines.contains(test::Patched(folder));
+                EXPECT_EQ(is_patched, listed) << folder;
+                if (listed) clients.insert(folder.substr(0, folder.find('/')));
+                sessions_listed += listed;
             }
-            EXPECT_FALSE(listed.empty());
-            for (const auto& [folder, is_patched] : patched) EXPECT_EQ(is_patched, listed.contains(folder)) << folder;
+            EXPECT_FALSE(clients.empty());
+            EXPECT_EQ(lines.size(), sessions_listed + clients.size()) << out;
         }
     }
 }

@@ -1,13 +1,11 @@
-#include "modSpezial.h"
+#include "refresh_session_list.h"
 
-#include "modPatch72_01.h"
+#include "error_report.h"
+#include "result_lines.h"
+#include "scan_sessions.h"
 #include "state.h"
 
 namespace vemor {
-
-std::string EmptyResultLine(std::int32_t session_count) {
-    return "Keine Sitzung für diesen Patch gefunden (0 von " + std::to_string(session_count) + ") ";
-}
 
 void RefreshSessionList() {
     try {
