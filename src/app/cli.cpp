@@ -10,8 +10,6 @@
 #include "modPatch72_01.h"
 #include "modSpezial.h"
 #include "report_words.h"
-#include "scan_progress.h"
-#include "scan_report.h"
 #include "state.h"
 
 namespace vemor {
@@ -127,7 +125,8 @@ Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& 
     SetErrorPresenter([&output](const std::string& text, const std::string& caption) {
         output.err += caption + ": " + text + "\n";
     });
-    ScanReportObserver = [&](const ScanReport& report) {
+    ScanObservers& observers = CurrentScanObservers;
+    observers.report = [&](const ScanReport& report) {
         (report.NotPatched() ? reported.not_patched : reported.unreadable) = true;
         try {
             output.err += ReportLine(report.path, DescribeReport(report));
@@ -135,11 +134,11 @@ Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& 
             reported.lost = true;
         }
     };
-    ScanStopRequested = [] { return platform::InterruptStatus() != 0; };
+    observers.stop = [] { return platform::InterruptStatus() != 0; };
     ProgressLine line(progress);
     std::int64_t folders = 0;
     if (progress.write) {
-        ScanProgressObserver = [&] {
+        observers.progress = [&] {
             try {
                 line.Update(++folders, SessionCount);
             } catch (...) {
@@ -151,9 +150,9 @@ Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& 
     list.Clear();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
-    ScanStopRequested = nullptr;
-    ScanReportObserver = nullptr;
-    ScanProgressObserver = nullptr;
+    observers.stop = nullptr;
+    observers.report = nullptr;
+    observers.progress = nullptr;
     line.Clear();
     SetErrorPresenter(nullptr);
     lstPatchSitzung = nullptr;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "console.h"
+#include "failures.h"
 
 namespace vemor {
 namespace {
@@ -20,11 +21,11 @@ Failure CaughtFailure() {
     } catch (const Failure& failure) {
         return failure;
     } catch (const std::bad_alloc&) {
-        return Failure(failure_number::kOutOfMemory, "Nicht genügend Speicher");
+        return OutOfMemory();
     } catch (const std::exception& error) {
-        return Failure(failure_number::kUnexpected, std::string("Unerwarteter Fehler: ") + error.what());
+        return Unexpected(error.what());
     } catch (...) {
-        return Failure(failure_number::kUnexpected, "Unerwarteter Fehler");
+        return Unexpected({});
     }
 }
 

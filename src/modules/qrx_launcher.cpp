@@ -2,9 +2,10 @@
 
 #include <initializer_list>
 
-#include "failure.h"
+#include "failures.h"
 #include "files.h"
-#include "modPatch72_01.h"
+#include "profile_values.h"
+#include "user_folders.h"
 #include "process.h"
 #include "text.h"
 
@@ -18,13 +19,11 @@ std::string Folders(std::initializer_list<const char*> names) {
     return path;
 }
 
-// Whether a plain file stored under exactly this name (in any letter case) is at path.
+// Whether a plain file stored under exactly this name (in any letter case) is at path. A path
+// that cannot be looked up holds no program the user could start.
 bool HoldsFile(const std::string& path, const char* name) {
-    try {
-        return platform::ToUpper(platform::FindPlainFile(path)) == platform::ToUpper(name);
-    } catch (...) {
-        return false;
-    }
+    const platform::FoundFile found = platform::FindPlainFile(path);
+    return !found.problem && platform::ToUpper(found.name) == platform::ToUpper(name);
 }
 
 }  // namespace
@@ -62,10 +61,8 @@ void StartProgram(const std::string& path) {
     using Outcome = platform::ProcessStart::Outcome;
     const platform::ProcessStart start = platform::StartProcess(path, platform::WindowShow::kMinimized);
     if (start.outcome == Outcome::kStarted) return;
-    const bool missing = start.outcome == Outcome::kNotFound;
-    throw Failure(missing ? failure_number::kFileNotFound : failure_number::kInvalidCall,
-                  std::string(missing ? "Datei nicht gefunden: " : "Das Programm kann nicht gestartet werden: ") +
-                      path + " (" + platform::SystemErrorText(start.error) + ")");
+    if (start.outcome == Outcome::kNotFound) throw FileNotFound(path);
+    throw CannotStart(path, start.reason);
 }
 
 }  // namespace vemor

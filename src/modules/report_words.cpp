@@ -12,6 +12,7 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
         case Kind::kLocked: return "locked by another program";
         case Kind::kChanged: return "changed since it was read";
         case Kind::kNoSpace: return "no space left on the device";
+        case Kind::kBadName: return "no file can have that name";
         case Kind::kOther: break;
     }
     if (!problem.text.empty()) return problem.text;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "file_problem.h"
@@ -26,9 +25,5 @@ struct ScanReport {
     // The three kinds of a session not patched come first.
     bool NotPatched() const { return kind <= Kind::kWrongReadBack; }
 };
-
-// Called with each report as the run meets it, in the order of the result list. Unset, as in
-// the window, nothing is reported. It runs inside an examination, so it must not throw.
-inline std::function<void(const ScanReport&)> ScanReportObserver;
 
 }  // namespace vemor

@@ -12,12 +12,10 @@
 
 #include "files.h"
 #include "error_report.h"
+#include "failures.h"
 #include "profile_values.h"
 #include "profile.h"
 #include "result_lines.h"
-#include "scan_hook.h"
-#include "scan_progress.h"
-#include "scan_report.h"
 #include "state.h"
 #include "text.h"
 
@@ -33,7 +31,7 @@ constexpr std::array<std::string_view, 3> kShortFormIds = {
 double ToNumber(const ProfileValue& value) {
     if (!value) return 0;
     if (const auto number = platform::TextToNumber(*value)) return *number;
-    throw Failure(failure_number::kTypeMismatch, "Typen unverträglich: \"" + *value + "\" ist keine Zahl");
+    throw TypeMismatch(*value);
 }
 
 // ObjektTyp is not used, but a file whose value is no 16-bit whole number is damaged.
@@ -41,8 +39,7 @@ void RequireWholeNumber16(const ProfileValue& value) {
     const double whole = std::floor(ToNumber(value));
     if (!(whole >= std::numeric_limits<std::int16_t>::min() &&
           whole <= std::numeric_limits<std::int16_t>::max()))
-        throw Failure(failure_number::kOverflow, "Überlauf: \"" + value.value_or("") +
-                                                     "\" liegt nicht zwischen -32768 und 32767");
+        throw OutsideWholeNumber16(value.value_or(""));
 }
 
 bool IsShortForm(const ProfileValue& identification) {
@@ -51,23 +48,23 @@ bool IsShortForm(const ProfileValue& identification) {
     return false;
 }
 
-void CountSession() {
-    if (SessionCount == std::numeric_limits<std::int32_t>::max())
-        throw Failure(failure_number::kOverflow, "Überlauf: zu viele Sitzungen");
-    ++SessionCount;
+void CountSession(std::int32_t& count) {
+    if (count == std::numeric_limits<std::int32_t>::max())
+        throw TooManySessions();
+    ++count;
 }
 
-void Report(const ScanReport& report) {
-    if (ScanReportObserver) ScanReportObserver(report);
+void Report(const ScanContext& run, const ScanReport& report) {
+    if (run.observers.report) run.observers.report(report);
 }
 
 // A file the folder lists but that could not be read gives the values' defaults, as a file
 // without them would; only the report tells the two apart. One that has vanished meanwhile
 // is simply no longer part of the tree.
-void ReportUnreadable(const platform::ProfileStep& step, const std::string& file) {
+void ReportUnreadable(const ScanContext& run, const platform::ProfileStep& step, const std::string& file) {
     const std::optional<platform::FileProblem> problem = step.ReadProblem();
     if (problem && problem->kind != platform::FileProblem::Kind::kMissing)
-        Report({ScanReport::Kind::kFileUnreadable, file, *problem});
+        Report(run, {ScanReport::Kind::kFileUnreadable, file, *problem});
 }
 
 // Why the session listed as not patched is not: the write's problem, else the read-back's,
@@ -78,32 +75,32 @@ ScanReport NotPatched(const platform::ProfileStep& step, const std::string& file
     return {.kind = ScanReport::Kind::kWrongReadBack, .path = file, .read_back = read_back.value_or("")};
 }
 
-void ClientStep(const std::string& file, const std::string& folder_name) {
-    ResultList& list = *lstPatchSitzung;
+void ClientStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
+    ResultList& list = run.list;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
     const platform::ProfileStep step(file, platform::ProfileStep::Use::kRead);
     const ProfileValue type = ReadIniValue(file, "UserData", "ObjektTyp", "0");
-    ReportUnreadable(step, file);
+    ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
     const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
     const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
     list.Append(ClientEntry(first_name, name));
 }
 
-void SessionStep(const std::string& file, const std::string& folder_name) {
-    const platform::ProfileStep step(file, ApplyPatch == 0 ? platform::ProfileStep::Use::kRead
-                                                           : platform::ProfileStep::Use::kReadAndWrite);
+void SessionStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
+    const platform::ProfileStep step(file, run.apply ? platform::ProfileStep::Use::kReadAndWrite
+                                                     : platform::ProfileStep::Use::kRead);
     const ProfileValue type = ReadIniValue(file, "TreeData", "ObjektTyp", "0");
-    ReportUnreadable(step, file);
+    ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
     const std::string label = ReadIniValue(file, "TreeData", "Bezeichnung", folder_name).value_or("");
     const ProfileValue identification = ReadIniValue(file, "Optionen", "Identifikation", "");
     const ProfileValue norm_data = ReadIniValue(file, "Optionen", "Normdaten", "");
-    CountSession();
+    CountSession(run.session_count);
     if (ToNumber(norm_data) != 0 || !IsShortForm(identification)) return;
 
-    ResultList& list = *lstPatchSitzung;
-    if (ApplyPatch == 0) {
+    ResultList& list = run.list;
+    if (!run.apply) {
         list.Append(PendingEntry(label, norm_data.value_or("")));
         return;
     }
@@ -115,7 +112,7 @@ void SessionStep(const std::string& file, const std::string& folder_name) {
         number = ToNumber(read_back);
     } catch (...) {
         // No line says so, but the session is not patched all the same.
-        Report(NotPatched(step, file, read_back));
+        Report(run, NotPatched(step, file, read_back));
         throw;
     }
     if (number == 1) {
@@ -123,14 +120,14 @@ void SessionStep(const std::string& file, const std::string& folder_name) {
         return;
     }
     list.Append(NotPatchedEntry(label, read_back.value_or("")));
-    Report(NotPatched(step, file, read_back));
+    Report(run, NotPatched(step, file, read_back));
 }
 
 // One run, depth first. The levels are kept on an explicit stack, each with its entries
 // read up front, so neither a deep tree nor many open enumerations can exhaust anything.
 class ScanRun {
 public:
-    explicit ScanRun(const std::string& pattern) : pattern_(pattern) {}
+    ScanRun(const std::string& pattern, const ScanContext& context) : pattern_(pattern), run_(context) {}
 
     void Run(std::string& root) {
         if (!EndsWithSeparator(root)) root += platform::kSeparator;
@@ -146,11 +143,11 @@ public:
                 continue;
             }
             // Between two entries nothing is half done: the place to end early.
-            if (ScanStopRequested && ScanStopRequested()) return;
+            if (run_.observers.stop && run_.observers.stop()) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
             const platform::FolderEntry entry = std::move(level.entries[level.next++]);
             const std::string& folder = level.folder;
-            if (ScanHookForTests) ScanHookForTests(folder + entry.name);
+            if (run_.observers.entry) run_.observers.entry(folder + entry.name);
             Examine(folder, entry, level.volume);
         }
     }
@@ -169,15 +166,18 @@ private:
 
     void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
                    std::optional<platform::FolderId> id) {
-        if (!entries || CancelScan != 0) return;
+        if (!entries || run_.cancel != 0) return;
         levels_.push_back({folder, std::move(*entries), 0, id ? std::optional(id->volume) : std::nullopt});
     }
 
     // The single-file lookup, answered from the folder's listing where there is one.
     std::string Lookup(const std::string& folder, const std::vector<platform::FolderEntry>* entries,
                        const std::string& name) const {
-        if (entries && platform::MatchesEveryName(pattern_)) return platform::FindPlainFileIn(folder, *entries, name);
-        return platform::FindPlainFile(folder + name);
+        const platform::FoundFile found = entries && platform::MatchesEveryName(pattern_)
+                                              ? platform::FindPlainFileIn(folder, *entries, name)
+                                              : platform::FindPlainFile(folder + name);
+        if (found.problem) throw BadFileName(folder + name, *found.problem);
+        return found.name;
     }
 
     // A failure ends the examination of this subfolder and everything below it; the
@@ -196,16 +196,16 @@ private:
             if (id && !examined_.insert(*id).second) return;
             // Its own files may still be reachable by name; what lies below it is not.
             if (!entries && problem.kind != platform::FileProblem::Kind::kMissing)
-                Report({ScanReport::Kind::kFolderUnreadable, sub, problem});
+                Report(run_, {ScanReport::Kind::kFolderUnreadable, sub, problem});
             const auto* listed = entries ? &*entries : nullptr;
             // Each file is read under the name the folder holds it by, so that no other
             // spelling is tried first.
             const std::string client = Lookup(inner, listed, "user.dat");
-            if (client == "user.dat") ClientStep(inner + client, entry.name);
+            if (client == "user.dat") ClientStep(run_, inner + client, entry.name);
             const std::string session = Lookup(inner, listed, "sitzung.dat");
-            if (platform::ToUpper(session) == "SITZUNG.DAT") SessionStep(inner + session, entry.name);
+            if (platform::ToUpper(session) == "SITZUNG.DAT") SessionStep(run_, inner + session, entry.name);
             PushLevel(inner, std::move(entries), id);
-            if (ScanProgressObserver) ScanProgressObserver();
+            if (run_.observers.progress) run_.observers.progress();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
@@ -221,18 +221,23 @@ private:
     }
 
     const std::string& pattern_;
+    const ScanContext& run_;
     std::deque<Level> levels_;
     std::set<platform::FolderId> examined_;
 };
 
 }  // namespace
 
-void ScanSessions(std::string& folder, const std::string& pattern) {
+void RunScan(std::string& folder, const std::string& pattern, const ScanContext& context) {
     try {
-        ScanRun(pattern).Run(folder);
+        ScanRun(pattern, context).Run(folder);
     } catch (...) {
         ShowError(CaughtFailure(), kSilent);
     }
+}
+
+void ScanSessions(std::string& folder, const std::string& pattern) {
+    RunScan(folder, pattern, {*lstPatchSitzung, ApplyPatch != 0, CancelScan, SessionCount, CurrentScanObservers});
 }
 
 }  // namespace vemor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 // Seams for tests, gathered in one place; the program itself never sets them.
@@ -20,6 +21,15 @@ inline std::function<void(WriteStage)> write_stage;
 
 // Writes report success but leave the file as it was, as a write lost on its way to a server.
 inline bool lose_writes = false;
+
+// Every open of a file or folder on POSIX, and those that found nothing under the name. On a
+// server share each costs a round trip; tests read the counts to see that no name is tried
+// that the folder does not hold.
+struct OpenCounts {
+    std::atomic<long> made{0};
+    std::atomic<long> missing{0};
+};
+inline OpenCounts opens;
 
 inline void Reached(WriteStage stage) {
     if (write_stage) write_stage(stage);

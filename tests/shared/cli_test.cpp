@@ -8,7 +8,7 @@
 #include "escape_controls.h"
 #include "interrupt.h"
 #include "report_words.h"
-#include "scan_hook.h"
+#include "scan_sessions.h"
 #include "support/fake_registry.h"
 #include "support/holders.h"
 #include "support/result_text.h"
@@ -164,13 +164,13 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     for (const Case& c : cases) {
         if (!c.interrupt_at.empty()) {
             platform::DeferInterrupts();
-            ScanHookForTests = [&](const std::string& entry) {
+            CurrentScanObservers.entry = [&](const std::string& entry) {
                 if (entry == c.interrupt_at) std::raise(SIGINT);
             };
         }
         CliOutput output;
         EXPECT_EQ(RunCli(c.args, output), c.status) << testing::PrintToString(c.args);
-        ScanHookForTests = nullptr;
+        CurrentScanObservers.entry = nullptr;
         platform::RestoreInterruptsForTests();
         EXPECT_EQ(output.out, c.out) << testing::PrintToString(c.args);
         // A usage error's report goes on with the usage.
@@ -255,12 +255,12 @@ TEST(Cli, ShowsProgressOnlyWhileALongRunGoesOn) {
     const Case cases[] = {{0ms, 0, 0}, {5ms, 0, 0}, {10ms, 1, 2}, {1000ms, 31, 31}};
     for (const Case& c : cases) {
         CliClock::time_point now{};
-        ScanHookForTests = [&](const std::string&) { now += c.per_entry; };
+        CurrentScanObservers.entry = [&](const std::string&) { now += c.per_entry; };
         std::string shown;
         CliOutput output;
         const int status = RunCli({"preview", tree.Root()}, output,
                                   {[&] { return now; }, [&](std::string_view text) { shown += text; }});
-        ScanHookForTests = nullptr;
+        CurrentScanObservers.entry = nullptr;
         EXPECT_EQ(status, 0);
         EXPECT_EQ(output.out, Lines({test::NoSession(30)}));
 

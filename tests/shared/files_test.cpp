@@ -18,7 +18,7 @@ TEST(FindPlainFile, AnswersTheStoredNameOfPlainFilesOnly) {
     tree.File("b/USER.DAT", "x");
     tree.File("c/Sitzung.Dat", "x");
     tree.Folder("d/user.dat");
-    const std::pair<const char*, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"a/user.dat", "user.dat"},
         {"b/user.dat", "USER.DAT"},
         {"c/sitzung.dat", "Sitzung.Dat"},
@@ -26,7 +26,21 @@ TEST(FindPlainFile, AnswersTheStoredNameOfPlainFilesOnly) {
         {"e/user.dat", ""},          // no such folder
         {"a/sitzung.dat", ""},
     };
-    for (const auto& [path, stored] : cases) EXPECT_EQ(platform::FindPlainFile(tree.Path(path)), stored) << path;
+    for (const auto& [path, stored] : cases) {
+        const platform::FoundFile found = platform::FindPlainFile(tree.Path(path));
+        EXPECT_EQ(found.name, stored) << path;
+        EXPECT_FALSE(found.problem) << path;
+    }
+    // A path no file can have is no answer: a NUL natively, a "|" on Windows.
+    const std::string bad = tree.Path("a") + std::string(1, platform::kSeparator) +
+#ifdef _WIN32
+                            "us|er.dat";
+#else
+                            std::string("us\0er.dat", 9);
+#endif
+    const platform::FoundFile found = platform::FindPlainFile(bad);
+    ASSERT_TRUE(found.problem);
+    EXPECT_EQ(found.problem->kind, platform::FileProblem::Kind::kBadName);
 }
 
 // The scan answers its lookups from the folder's listing; the answer must be the one the

@@ -98,7 +98,7 @@ TEST(LocateQrx, FindsTheProgramOnlyWhereBothLookupsAnswerWithTheirName) {
         EXPECT_EQ(location.program_path, expected_path) << c.name;
     }
 #ifdef _WIN32
-    EXPECT_THROW(platform::FindPlainFile(TempTree().Root() + "PR|OG\\qrx.exe"), Failure)
+    EXPECT_TRUE(platform::FindPlainFile(TempTree().Root() + "PR|OG\\qrx.exe").problem)
         << "the lookup must fail with an error for the last case to mean anything";
 #endif
 }

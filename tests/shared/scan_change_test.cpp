@@ -8,8 +8,8 @@
 
 #include "files.h"
 #include "modSpezial.h"
-#include "scan_hook.h"
-#include "scan_report.h"
+#include "scan_sessions.h"
+#include "scan_sessions.h"
 #include "support/capture.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
@@ -98,23 +98,21 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     if (c.needs_ordinary_user && !test::PermissionsBind()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
     TempTree tree;
     BuildTree(tree);
+    test::ScanFixture fixture;
     const std::string trigger = tree.Path(c.at);
-    ScanHookForTests = [&](const std::string& entry) {
+    CurrentScanObservers.entry = [&](const std::string& entry) {
         if (entry == trigger) c.change(tree);
     };
     std::vector<std::string> unreadable;
-    ScanReportObserver = [&](const ScanReport& report) {
+    CurrentScanObservers.report = [&](const ScanReport& report) {
         std::string path = report.path.substr(tree.Root().size());
         std::replace(path.begin(), path.end(), platform::kSeparator, '/');
         if (report.NotPatched()) ADD_FAILURE() << "not patched: " << path;
         else unreadable.push_back((report.kind == ScanReport::Kind::kFileUnreadable ? "file " : "folder ") + path);
     };
-    test::ScanFixture fixture;
     PatchPath = tree.Root();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
-    ScanHookForTests = nullptr;
-    ScanReportObserver = nullptr;
 
     EXPECT_EQ(fixture.list.lines(), Expected(apply, c.gone));
     EXPECT_EQ(unreadable, c.unreadable);

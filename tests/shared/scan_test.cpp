@@ -5,7 +5,7 @@
 
 #include "files.h"
 #include "modSpezial.h"
-#include "scan_report.h"
+#include "scan_sessions.h"
 #include "state.h"
 #include "support/capture.h"
 #include "support/result_text.h"
@@ -38,11 +38,11 @@ struct Result {
 Result RunScan(const TempTree& tree, bool apply) {
     test::ScanFixture fixture;
     std::vector<ScanReport> reports;
-    ScanReportObserver = [&](const ScanReport& report) { reports.push_back(report); };
+    CurrentScanObservers.report = [&](const ScanReport& report) { reports.push_back(report); };
     PatchPath = tree.Root();
     ApplyPatch = apply ? -1 : 0;
     RefreshSessionList();
-    ScanReportObserver = nullptr;
+    CurrentScanObservers.report = nullptr;
     EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
     return {fixture.list.lines(), SessionCount, reports};
 }

@@ -17,12 +17,14 @@ public:
         ApplyPatch = 0;
         CancelScan = 0;
         PatchPath.clear();
+        CurrentScanObservers = {};
         SetErrorPresenter([this](const std::string& text, const std::string& caption) {
             boxes.push_back(caption + "|" + text);
         });
     }
     ~ScanFixture() {
         SetErrorPresenter(nullptr);
+        CurrentScanObservers = {};
         lstPatchSitzung = nullptr;
     }
     ScanFixture(const ScanFixture&) = delete;

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-#include "failure.h"
 #include "files.h"
 #include "posix/errors.h"
 #include "posix/listing.h"
 #include "posix/names.h"
+#include "posix/paths.h"
 #include "text.h"
 
 namespace vemor::platform {
@@ -61,24 +61,28 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
     return entries;
 }
 
-std::string FindPlainFile(const std::string& path) {
-    if (path.find('\0') != std::string::npos)
-        throw Failure(failure_number::kBadFileName, "Ungültiger Dateiname: " + path);
+namespace {
+
+// A NUL ends a name for the system: a path holding one names nothing we could look up.
+FoundFile BadName() { return {{}, FileProblem{FileProblem::Kind::kBadName, EINVAL}}; }
+
+}  // namespace
+
+FoundFile FindPlainFile(const std::string& path) {
+    if (path.find('\0') != std::string::npos) return BadName();
     const std::string stored = posix::StoredName(path);
     if (stored.empty()) return {};
-    const std::size_t cut = path.rfind('/');
-    const std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+    const std::string folder = posix::FolderWithSeparator(path);
     struct stat info {};
     if (stat((folder + stored).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-    return stored;
+    return {stored};
 }
 
-std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
-                            const std::string& name) {
-    if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos)
-        throw Failure(failure_number::kBadFileName, "Ungültiger Dateiname: " + folder + name);
+FoundFile FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
+                          const std::string& name) {
+    if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos) return BadName();
     const FolderEntry* stored = posix::PickSpelling(entries, name);
-    return stored && stored->is_plain_file ? stored->name : std::string();
+    return {stored && stored->is_plain_file ? stored->name : std::string()};
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {

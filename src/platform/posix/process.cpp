@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "posix/errors.h"
 #include "process.h"
 
 extern char** environ;
@@ -17,9 +18,7 @@ ProcessStart StartProcess(const std::string& path, WindowShow /*show*/) {
     if (error == 0) return {ProcessStart::Outcome::kStarted, 0};
     const bool missing = error == ENOENT || error == ENOTDIR;
     return {missing ? ProcessStart::Outcome::kNotFound : ProcessStart::Outcome::kRefused,
-            static_cast<std::uint32_t>(error)};
+            static_cast<std::uint32_t>(error), posix::ProblemFromErrno(error).text};
 }
-
-std::string SystemErrorText(std::uint32_t error) { return "Systemfehler " + std::to_string(error); }
 
 }  // namespace vemor::platform

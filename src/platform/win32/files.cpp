@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "failure.h"
 #include "files.h"
 #include "text.h"
 #include "win32/errors.h"
@@ -103,7 +102,8 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
     return entries;
 }
 
-std::string FindPlainFile(const std::string& path) {
+// Nothing found and a path no file can have are told apart as FindFirstFile tells them.
+FoundFile FindPlainFile(const std::string& path) {
     WIN32_FIND_DATAW data{};
     const HANDLE find = FindFirstFileW(win32::FilePath(path).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
@@ -111,19 +111,19 @@ std::string FindPlainFile(const std::string& path) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
             error == ERROR_NO_MORE_FILES || error == ERROR_ACCESS_DENIED)
             return {};
-        throw Failure(failure_number::kBadFileName,
-                      "Dateiname oder -nummer falsch: " + path + " (Windows-Fehler " +
-                          std::to_string(error) + ")");
+        FileProblem problem = win32::ProblemFromError(error);
+        problem.kind = FileProblem::Kind::kBadName;
+        return {{}, problem};
     }
     const win32::OwnedFind owner(find);
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((data.dwFileAttributes & excluded) != 0) return {};
-    return win32::Narrow(data.cFileName);
+    return {win32::Narrow(data.cFileName)};
 }
 
 // As FindFirstFile looks a name up: the long name or the 8.3 alias, letter case ignored.
-std::string FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& entries,
-                            const std::string& name) {
+FoundFile FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& entries,
+                          const std::string& name) {
     const std::string wanted = ToUpper(name);
     const FolderEntry* found = nullptr;
     for (const FolderEntry& entry : entries) {
@@ -133,7 +133,7 @@ std::string FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& 
         }
         if (!found && !entry.short_name.empty() && ToUpper(entry.short_name) == wanted) found = &entry;
     }
-    return found && found->is_plain_file ? found->name : std::string();
+    return {found && found->is_plain_file ? found->name : std::string()};
 }
 
 std::optional<FolderId> IdentifyFolder(const std::string& path) {

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "process.h"
+#include "win32/errors.h"
 #include "win32/handles.h"
 #include "win32/wide.h"
 
@@ -19,13 +20,12 @@ ProcessStart StartProcess(const std::string& path, WindowShow show) {
                         nullptr, &startup, &process)) {
         const DWORD error = GetLastError();
         const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return {missing ? ProcessStart::Outcome::kNotFound : ProcessStart::Outcome::kRefused, error};
+        return {missing ? ProcessStart::Outcome::kNotFound : ProcessStart::Outcome::kRefused, error,
+                win32::SystemMessage(error)};
     }
     const win32::OwnedHandle thread(process.hThread);
     const win32::OwnedHandle started(process.hProcess);
-    return {ProcessStart::Outcome::kStarted, 0};
+    return {ProcessStart::Outcome::kStarted};
 }
-
-std::string SystemErrorText(std::uint32_t error) { return "Windows-Fehler " + std::to_string(error); }
 
 }  // namespace vemor::platform

@@ -4,11 +4,11 @@
 
 
 #include "modSpezial.h"
-#include "posix/descriptor.h"
 #include "profile.h"
 #include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
+#include "test_hooks.h"
 
 namespace vemor {
 namespace {
@@ -59,7 +59,7 @@ protected:
 
 TEST_F(CountedScan, OpensEveryFileUnderTheNameItIsStoredBy) {
     Build();
-    platform::posix::OpenCounts& opens = platform::posix::OpensForTests();
+    platform::test_hooks::OpenCounts& opens = platform::test_hooks::opens;
     for (const bool apply : {false, true}) {
         const long made = opens.made;
         const long missing = opens.missing;

@@ -41,16 +41,23 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    std::optional<FolderId>* id = nullptr,
                                                    FileProblem* problem = nullptr);
 
-// The name under which a plain file (no folder, no hidden or system file) is stored at path,
-// letter case ignored; the empty text when there is none. Throws Failure when the path
-// itself cannot be looked up.
-std::string FindPlainFile(const std::string& path);
+// What the single-file lookup found: the name under which a plain file (no folder, no hidden
+// or system file) is stored, letter case ignored, or the empty text when there is none; or
+// a problem where the path itself cannot be looked up.
+struct FoundFile {
+    std::string name;
+    std::optional<FileProblem> problem = {};
+
+    bool operator==(const FoundFile&) const = default;
+};
+
+FoundFile FindPlainFile(const std::string& path);
 
 // The same answer as FindPlainFile(folder + name), given entries just listed from folder
 // with a pattern that matches every name: where the backend can tell from them, the folder
 // is not read again.
-std::string FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
-                            const std::string& name);
+FoundFile FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
+                          const std::string& name);
 
 // Whether pattern lets every entry of a folder through.
 bool MatchesEveryName(const std::string& pattern);

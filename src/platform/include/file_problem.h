@@ -17,6 +17,7 @@ struct FileProblem {
         kLocked,    // another program holds it
         kChanged,   // changed since it was read
         kNoSpace,   // the disk, or the user's share of it, is full
+        kBadName,   // no file can have that name: a character a name may not hold
         kOther,     // anything else the system reported
     };
     Kind kind;
