@@ -78,7 +78,7 @@ ScanReport NotPatched(const platform::ProfileStep& step, const std::string& file
 void ClientStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
     ResultList& list = run.list;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
-    const platform::ProfileStep step(file, platform::ProfileStep::Use::kRead);
+    const platform::ProfileStep step(file);
     const ProfileValue type = ReadIniValue(file, "UserData", "ObjektTyp", "0");
     ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
@@ -88,8 +88,7 @@ void ClientStep(const ScanContext& run, const std::string& file, const std::stri
 }
 
 void SessionStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
-    const platform::ProfileStep step(file, run.apply ? platform::ProfileStep::Use::kReadAndWrite
-                                                     : platform::ProfileStep::Use::kRead);
+    const platform::ProfileStep step(file);
     const ProfileValue type = ReadIniValue(file, "TreeData", "ObjektTyp", "0");
     ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);

@@ -66,7 +66,7 @@ ProfileStep::State* StepFor(const std::string& file) {
 
 }  // namespace
 
-ProfileStep::ProfileStep(const std::string& file, Use) : state_(new State{file, std::nullopt, std::nullopt}) {
+ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, std::nullopt, std::nullopt}) {
     steps.push_back(state_.get());
 }
 

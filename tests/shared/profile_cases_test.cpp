@@ -298,12 +298,12 @@ TEST_P(ProfileSteps, SeeEveryChangeMadeBeforeThemAndNoneWithin) {
     tree.File("s/sitzung.dat", Norm("0"));
     SetModified(tree, "s/sitzung.dat");
     {
-        const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+        const ProfileStep step(tree.Path("s/sitzung.dat"));
         ASSERT_EQ(ReadNorm(tree), "0");
         GetParam().change(tree);
         EXPECT_EQ(ReadNorm(tree), "0") << "one step reads one version";
     }
-    const ProfileStep next(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+    const ProfileStep next(tree.Path("s/sitzung.dat"));
     EXPECT_EQ(ReadNorm(tree), GetParam().expected);
 }
 
@@ -401,7 +401,7 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
     if (c.needs_permissions && !test::ReadOnlyBinds()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
     TempTree tree;
     tree.File("s/sitzung.dat", kRead);
-    const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kReadAndWrite);
+    const ProfileStep step(tree.Path("s/sitzung.dat"));
     ASSERT_EQ(ReadNorm(tree), "0");
     const test::Holder held = c.change(tree);
     const platform::WriteResult result = platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1");
@@ -466,7 +466,7 @@ TEST(WriteStages, DISABLED_Child) {
     platform::test_hooks::write_stage = [stage](WriteStage reached) {
         if (reached == stage) test::DieNow();
     };
-    const ProfileStep step(file, ProfileStep::Use::kReadAndWrite);
+    const ProfileStep step(file);
     platform::ReadProfileText(file, "Optionen", "Normdaten", "", 128);
     platform::WriteProfileText(file, "Optionen", "Normdaten", "1");
 }

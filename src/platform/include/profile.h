@@ -25,12 +25,10 @@ ProfileText ReadProfileText(const std::string& file, const std::string& section,
 // Reads, and perhaps one write, of one file that belong together, as one step of the scan
 // makes them. While it lives, every value read from file comes from one reading of the file,
 // made when the first value is asked for, and a write goes only into the version read; after
-// a write, and in the next step, the file is read again and shows what the disk holds. The
-// use is the caller's intent; reading and writing work alike in either.
+// a write, and in the next step, the file is read again and shows what the disk holds.
 class ProfileStep {
 public:
-    enum class Use { kRead, kReadAndWrite };
-    ProfileStep(const std::string& file, Use use);
+    explicit ProfileStep(const std::string& file);
     ~ProfileStep();
     ProfileStep(const ProfileStep&) = delete;
     ProfileStep& operator=(const ProfileStep&) = delete;

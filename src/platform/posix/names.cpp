@@ -21,9 +21,4 @@ std::string StoredName(const std::string& path) {
     return SpellingInFolder(path).value_or(std::string());
 }
 
-std::string ResolveStoredPath(const std::string& path) {
-    const std::string stored = StoredName(path);
-    return stored.empty() ? path : FolderWithSeparator(path) + stored;
-}
-
 }  // namespace vemor::platform::posix

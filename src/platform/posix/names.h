@@ -32,7 +32,4 @@ auto PickSpelling(const Entries& entries, const std::string& name) -> decltype(&
 // when the folder cannot be listed, the empty text when no name matches.
 std::optional<std::string> SpellingInFolder(const std::string& path);
 
-// path with its last component spelled as stored, or path itself when nothing matches.
-std::string ResolveStoredPath(const std::string& path);
-
 }  // namespace vemor::platform::posix

@@ -29,12 +29,12 @@ TEST(ProfileSteps, ReadTheExactSpellingOnceItAppears) {
     TempTree tree;
     tree.File("s/SITZUNG.DAT", Norm("0"));
     {
-        const ProfileStep step(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+        const ProfileStep step(tree.Path("s/sitzung.dat"));
         ASSERT_EQ(ReadNorm(tree), "0");
         tree.File("s/sitzung.dat", Norm("7"));
         EXPECT_EQ(ReadNorm(tree), "0") << "one step reads one version";
     }
-    const ProfileStep next(tree.Path("s/sitzung.dat"), ProfileStep::Use::kRead);
+    const ProfileStep next(tree.Path("s/sitzung.dat"));
     EXPECT_EQ(ReadNorm(tree), "7");
 }
 
