@@ -129,7 +129,7 @@ public:
     ScanRun(const std::string& pattern, const ScanContext& context) : pattern_(pattern), run_(context) {}
 
     void Run(std::string& root) {
-        if (!EndsWithSeparator(root)) root += platform::kSeparator;
+        root = platform::WithSeparator(std::move(root));
         std::optional<platform::FolderId> id;
         auto entries = platform::ListFolder(root, pattern_, &id);
         if (entries && !id) id = platform::IdentifyFolder(root);
@@ -158,10 +158,6 @@ private:
         std::size_t next = 0;
         std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
     };
-
-    static bool EndsWithSeparator(const std::string& folder) {
-        return !folder.empty() && folder.back() == platform::kSeparator;
-    }
 
     void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
                    std::optional<platform::FolderId> id) {

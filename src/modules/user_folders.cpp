@@ -22,18 +22,13 @@ std::string FolderText(const RegistryValue& value) {
     return {};
 }
 
-std::string WithSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != platform::kSeparator) folder += platform::kSeparator;
-    return folder;
-}
-
 // The text read from the registry still holds its NUL and the blanks of the read buffer.
 std::string Tidy(std::string folder) {
     std::erase(folder, '\0');
     const std::size_t first = folder.find_first_not_of(' ');
-    if (first == std::string::npos) return WithSeparator({});
+    if (first == std::string::npos) return platform::WithSeparator({});
     const std::size_t last = folder.find_last_not_of(' ');
-    return WithSeparator(folder.substr(first, last - first + 1));
+    return platform::WithSeparator(folder.substr(first, last - first + 1));
 }
 
 // value_name below the first shell-folder key, below the second only when that fails, and
@@ -58,7 +53,7 @@ std::string GetAppDataPath() {
 }
 
 std::string GetPersonalPath() {
-    SkipFailure([] { AppPath = WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
+    SkipFailure([] { AppPath = platform::WithSeparator(CurrentUserFolderServices().ProgramFolder()); });
     return ShellFolder("Personal", [] { return AppPath + PatchPath; });
 }
 

@@ -15,8 +15,13 @@ void SortLikeNtfs(std::vector<FolderEntry>& entries) {
     for (auto& [key, entry] : keyed) entries.push_back(std::move(entry));
 }
 
-bool MatchesEveryName(const std::string& pattern) {
-    return pattern == "*" || pattern == "*.*";
+bool MatchesEveryName(std::string_view pattern) { return pattern == "*" || pattern == "*.*"; }
+
+bool EndsWithSeparator(std::string_view path) { return !path.empty() && path.back() == kSeparator; }
+
+std::string WithSeparator(std::string path) {
+    if (!EndsWithSeparator(path)) path += kSeparator;
+    return path;
 }
 
 }  // namespace vemor::platform

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "file_problem.h"
@@ -60,7 +61,12 @@ FoundFile FindPlainFileIn(const std::string& folder, const std::vector<FolderEnt
                           const std::string& name);
 
 // Whether pattern lets every entry of a folder through.
-bool MatchesEveryName(const std::string& pattern);
+bool MatchesEveryName(std::string_view pattern);
+
+// Whether path ends with the separator, and path with the separator appended where it lacks
+// one: how a folder's name is made ready for a name to be appended.
+bool EndsWithSeparator(std::string_view path);
+std::string WithSeparator(std::string path);
 
 // Identifies a physical folder, so that links leading back into a tree are noticed.
 struct FolderId {

@@ -19,7 +19,7 @@ using posix::ListedName;
 // Windows wildcards as FindFirstFile reads them: "*" and "*.*" match every name, "?" one
 // character, letter case ignored.
 bool MatchesPattern(std::string_view name, std::string_view pattern) {
-    if (pattern == "*" || pattern == "*.*") return true;
+    if (MatchesEveryName(pattern)) return true;
     if (pattern.empty()) return false;
     if (pattern.front() == '*') {
         for (std::size_t skip = 0; skip <= name.size(); ++skip)
@@ -58,6 +58,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
     entries.reserve(listing->names.size());
     for (const posix::ListedName& entry : listing->names)
         if (MatchesPattern(entry.name, pattern)) entries.push_back(Classify(folder, entry));
+    SortLikeNtfs(entries);
     return entries;
 }
 
@@ -99,8 +100,7 @@ std::string AbsolutePath(const std::string& path) {
         cwd.resize(cwd.size() * 2);
     }
     cwd.resize(cwd.find('\0'));
-    if (cwd.back() != '/') cwd += '/';
-    return cwd + path;
+    return WithSeparator(std::move(cwd)) + path;
 }
 
 }  // namespace vemor::platform

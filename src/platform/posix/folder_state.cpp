@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "files.h"
 #include "folder_state.h"
 #include "owned.h"
 
@@ -30,7 +31,7 @@ FolderExamination ExamineFolder(const std::string& path) {
     errno = 0;
     if (readdir(folder.get()) == nullptr && errno != 0) return Unreadable(errno);
     // Listing needs read permission, going into the entries search permission as well.
-    const std::string inside = path + (path.back() == '/' ? "." : "/.");
+    const std::string inside = WithSeparator(path) + ".";
     if (stat(inside.c_str(), &info) != 0) return Unreadable(errno);
     return {FolderState::kReadable, {}};
 }

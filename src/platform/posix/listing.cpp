@@ -4,12 +4,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 
 #include "posix/descriptor.h"
-#include "text.h"
 
 namespace vemor::platform::posix {
 namespace {
@@ -29,7 +27,7 @@ bool ReadEntries(int fd, std::vector<ListedName>& names) {
         for (ssize_t at = 0; at < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             const std::string name(entry->d_name);
-            names.push_back({name, ToUpper(name), entry->d_type});
+            names.push_back({name, entry->d_type});
             at += entry->d_reclen;
         }
     }
@@ -50,8 +48,6 @@ std::optional<FolderListing> ReadFolder(const std::string& folder, int* error) {
     if (fstat(fd.get(), &info) != 0) return failed();
     FolderListing listing{{}, info.st_dev, info.st_ino};
     if (!ReadEntries(fd.get(), listing.names)) return failed();
-    std::stable_sort(listing.names.begin(), listing.names.end(),
-                     [](const ListedName& a, const ListedName& b) { return a.upper < b.upper; });
     return listing;
 }
 

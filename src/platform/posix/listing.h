@@ -10,12 +10,11 @@ namespace vemor::platform::posix {
 
 struct ListedName {
     std::string name;
-    std::string upper;   // the name upper-cased, which orders and matches names
     unsigned char type;  // DT_DIR, DT_REG, DT_LNK, ... as the folder reports it
 };
 
 struct FolderListing {
-    std::vector<ListedName> names;  // ordered by upper-cased name, as NTFS delivers them
+    std::vector<ListedName> names;  // in the order the folder gives them
     dev_t device;                   // of the folder itself, which tells it from every other
     ino_t inode;
 };

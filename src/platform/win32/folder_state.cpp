@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "files.h"
 #include "folder_state.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
@@ -17,10 +18,6 @@ bool MeansMissing(DWORD error) {
 
 FolderExamination Unreadable(DWORD error) { return {FolderState::kUnreadable, win32::SystemMessage(error)}; }
 
-bool EndsWithSeparator(const std::string& path) {
-    return !path.empty() && (path.back() == '\\' || path.back() == '/');
-}
-
 }  // namespace
 
 FolderExamination ExamineFolder(const std::string& path) {
@@ -33,7 +30,7 @@ FolderExamination ExamineFolder(const std::string& path) {
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {FolderState::kNotAFolder, {}};
     WIN32_FIND_DATAW data{};
-    const std::string pattern = path + (EndsWithSeparator(path) ? "*" : "\\*");
+    const std::string pattern = WithSeparator(path) + "*";
     const HANDLE find = FindFirstFileW(win32::FilePath(pattern).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         // The root of an empty drive lists nothing, not even "." and "..".
