@@ -1,9 +1,11 @@
 #include "frmPatch72_01.h"
 
 #include <string>
+#include <utility>
 
 #include "frmEinstellungenPath.h"
 #include "layout.h"
+#include "live_scan.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
 #include "pictures.h"
@@ -122,7 +124,7 @@ void frmPatch72_01::OnRefresh() {
     SkipFailure([&] { lines_.Clear(); });
     SkipFailure([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
     SkipFailure([] { ApplyPatch = 0; });
-    SkipFailure([] { RefreshSessionList(); });
+    Scan();
     EnableWindow(Item(cmdStart), lines_.Count() > 1);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
@@ -131,7 +133,7 @@ void frmPatch72_01::OnStart() {
     SkipFailure([] { SessionCount = 0; });
     SkipFailure([&] { lines_.Clear(); });
     SkipFailure([] { ApplyPatch = -1; });
-    SkipFailure([] { RefreshSessionList(); });
+    Scan();
     // The focus must not stay on the button that is disabled now.
     if (GetFocus() == Item(cmdStart)) SetFocus(Item(cmdClose));
     EnableWindow(Item(cmdStart), FALSE);
@@ -140,6 +142,17 @@ void frmPatch72_01::OnStart() {
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) != IDYES)
         return;
     if (StartQRXExe()) DestroyWindow(window_);
+}
+
+void frmPatch72_01::Scan() {
+    scanning_ = true;
+    {
+        const LiveScan live(Item(lstPatchSitzung));
+        SkipFailure([] { RefreshSessionList(); });
+    }
+    scanning_ = false;
+    for (const MSG& message : std::exchange(deferred_, {}))
+        PostMessageW(window_, message.message, message.wParam, message.lParam);
 }
 
 void frmPatch72_01::OnChangePath() {
@@ -223,6 +236,14 @@ void frmPatch72_01::FocusFirstEnabled() {
 // ---- Messages
 
 LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    // During a scan only messages sent from other threads or processes reach the window (a
+    // click sent to a button becomes a WM_COMMAND here), and a message box the scan shows may
+    // dispatch posted ones. No handler may start then, nor the window close under the scan:
+    // they wait, in order, and are posted again when the scan is over.
+    if (scanning_ && (message == WM_COMMAND || message == WM_CLOSE)) {
+        deferred_.push_back({window_, message, wparam, lparam, 0, {}});
+        return 0;
+    }
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wparam);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "gdi.h"
 #include "list_box_lines.h"
@@ -49,6 +50,8 @@ private:
     void OnStart();
     void OnChangePath();
     void OnClose();
+    // RefreshSessionList with the window kept alive; see Handle for what waits meanwhile.
+    void Scan();
     // Finds the program again and starts it; false (after reporting why) when it did not start.
     bool StartQRXExe();
 
@@ -64,6 +67,8 @@ private:
     OwnedGdi<HFONT> bold_font_;
     OwnedGdi<HFONT> dialog_font_;
     OwnedGdi<HBITMAP> refresh_picture_;
+    bool scanning_ = false;
+    std::vector<MSG> deferred_;  // commands and close requests that came during a scan
 };
 
 }  // namespace vemor::forms

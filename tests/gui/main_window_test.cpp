@@ -4,13 +4,19 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "gui/gui_support.h"
 #include "layout.h"
 #include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "scan_hook.h"
 #include "state.h"
 #include "support/temp_tree.h"
 
@@ -289,6 +295,196 @@ TEST_F(MainWindow, SchliessenSetsCancelScanAndCloses) {
     SendMessageW(Item(frmPatch72_01::cmdClose), BM_CLICK, 0, 0);
     EXPECT_EQ(form->Window(), nullptr);
     EXPECT_EQ(CancelScan, -1);
+}
+
+// ---- During a scan
+
+// Client "Anna Beispiel" with sessions S0, S1, ... that all wait for the patch.
+void PendingSessions(const test::TempTree& tree, int sessions) {
+    tree.File("A/user.dat", test::ClientFile("Anna", "Beispiel"));
+    for (int i = 0; i < sessions; ++i) {
+        const std::string name = std::string("S").append(std::to_string(i));
+        tree.File("A/" + name + "/sitzung.dat", test::SessionFile("Kurzform 1 " + name, test::kShortForm1, "0"));
+    }
+}
+
+// Calls action with each entry the scans examine while it lives.
+class ScanHook {
+public:
+    explicit ScanHook(std::function<void()> action) { ScanHookForTests = [action](const std::string&) { action(); }; }
+    ~ScanHook() { ScanHookForTests = nullptr; }
+    ScanHook(const ScanHook&) = delete;
+    ScanHook& operator=(const ScanHook&) = delete;
+};
+
+TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
+    using W = frmPatch72_01;
+    struct Case {
+        const char* name;
+        std::function<void(HWND)> send;
+        bool patch_scan_after;
+        bool closed_after;
+        std::int16_t cancel_scan_after;
+    };
+    const Case cases[] = {
+        {"a click on Ausführen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdStart), BM_CLICK, 0, 0); }, true, false, 0},
+        {"Ausführen's command", [](HWND w) {
+             SendMessageW(w, WM_COMMAND, MAKEWPARAM(W::cmdStart, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, W::cmdStart)));
+         }, true, false, 0},
+        {"a click on Schließen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdClose), BM_CLICK, 0, 0); }, false, true, -1},
+        {"a close request", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false, true, 0},
+    };
+    constexpr std::size_t kPreviewLines = 7;  // the client and 6 sessions
+    for (const Case& c : cases) {
+        test::TempTree sessions;
+        PendingSessions(sessions, 6);
+        auto window = test::OpenMainWindow();
+        test::PreviewFolder(*window, sessions.Root());  // enables "Ausführen"
+        const HWND main = window->Window();
+
+        std::atomic<bool> delivered = false;
+        std::thread sender;
+        std::vector<std::int16_t> modes;  // ApplyPatch at each entry examined
+        bool list_gone = false;
+        {
+            const ScanHook hook([&] {
+                modes.push_back(ApplyPatch);
+                list_gone = list_gone || lstPatchSitzung == nullptr;
+                if (!sender.joinable()) sender = std::thread([&] { c.send(main); delivered = true; });
+                if (ApplyPatch == 0) Sleep(30);
+            });
+            SendMessageW(GetDlgItem(main, W::cmdRefresh), BM_CLICK, 0, 0);
+            EXPECT_TRUE(delivered) << c.name << ": answered during the scan";
+            const std::size_t preview_entries = modes.size();
+            EXPECT_EQ(std::count(modes.begin(), modes.end(), 0), static_cast<std::ptrdiff_t>(preview_entries))
+                << c.name << ": nothing else ran inside the preview";
+            EXPECT_FALSE(list_gone) << c.name;
+            EXPECT_TRUE(IsWindow(main)) << c.name;
+            EXPECT_EQ(Lines(*window).size(), kPreviewLines) << c.name;
+            EXPECT_EQ(sessions.Read("A/S0/sitzung.dat"), test::SessionFile("Kurzform 1 S0", test::kShortForm1, "0")) << c.name;
+
+            test::Pump(window.get());
+            sender.join();
+            EXPECT_EQ(modes.size(), preview_entries * (c.patch_scan_after ? 2 : 1)) << c.name << ": handled once, after";
+            EXPECT_EQ(std::count(modes.begin(), modes.end(), -1), c.patch_scan_after ? static_cast<std::ptrdiff_t>(preview_entries) : 0)
+                << c.name;
+        }
+        EXPECT_EQ(!IsWindow(main), c.closed_after) << c.name;
+        if (c.closed_after) {
+            EXPECT_EQ(CancelScan, c.cancel_scan_after) << c.name;
+        }
+        const std::string norm_data = c.patch_scan_after ? "1" : "0";
+        EXPECT_EQ(sessions.Read("A/S5/sitzung.dat"), test::SessionFile("Kurzform 1 S5", test::kShortForm1, norm_data)) << c.name;
+    }
+}
+
+TEST_F(MainWindow, ALongScanAnswersOtherThreadsAtOnceAndIsNeverJudgedHung) {
+    // About 200 entries of 27 ms: longer than the 5 s after which a window counts as hung.
+    PendingSessions(tree, 50);
+    const HWND main = form->Window();
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    std::atomic<bool> over = false;
+    int asked = 0;
+    int unanswered = 0;
+    int judged_hung = 0;
+    std::set<DWORD_PTR> counts;
+    std::thread watcher([&] {
+        while (!over) {
+            DWORD_PTR count = 0;
+            ++asked;
+            if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr)) ++unanswered;
+            if (IsHungAppWindow(main)) ++judged_hung;
+            if (SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 500, &count)) counts.insert(count);
+            Sleep(100);
+        }
+    });
+    {
+        const ScanHook slow([] { Sleep(27); });
+        test::PreviewFolder(*form, tree.Root());
+    }
+    over = true;
+    watcher.join();
+    EXPECT_GE(asked, 15);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(judged_hung, 0);
+    EXPECT_GE(counts.size(), 5u) << "the line count grows as the scan goes on";
+    EXPECT_EQ(Lines(*form).size(), 51u);
+}
+
+// What a scan leaves in the list box, as a user and other programs see it.
+struct ListState {
+    std::vector<std::string> lines;
+    LRESULT selection = LB_ERR;
+    LRESULT top = LB_ERR;
+    SCROLLINFO scroll{};
+    test::Picture picture;
+};
+
+ListState StateOf(const frmPatch72_01& form) {
+    const HWND list = GetDlgItem(form.Window(), frmPatch72_01::lstPatchSitzung);
+    ListState state;
+    state.lines = Lines(form);
+    state.selection = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    state.top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    state.scroll.cbSize = sizeof(state.scroll);
+    state.scroll.fMask = SIF_ALL;
+    GetScrollInfo(list, SB_VERT, &state.scroll);
+    state.picture = test::PrintedPicture(list);
+    return state;
+}
+
+std::vector<LRESULT> counts_painted;
+
+LRESULT CALLBACK RecordPaint(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_PAINT) counts_painted.push_back(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    return DefSubclassProc(list, message, wparam, lparam);
+}
+
+TEST_F(MainWindow, TheListShowsItsLinesAsTheyComeAndEndsAsAScanWithoutPaintingLeftIt) {
+    for (const char* client : {"A", "B", "C"}) {
+        tree.File(std::string(client) + "/user.dat", test::ClientFile(client, "Beispiel"));
+        for (int i = 0; i < 8; ++i)
+            tree.File(std::string(client) + "/S" + std::to_string(i) + "/sitzung.dat",
+                      test::SessionFile("Kurzform 2 Nr. " + std::to_string(i), test::kShortForm2, "0"));
+    }
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    const auto scrolled_and_selected = [&] {
+        SendMessageW(list, LB_SETCURSEL, 2, 0);
+        SendMessageW(list, LB_SETTOPINDEX, 4, 0);
+    };
+    test::PreviewFolder(*form, tree.Root());
+
+    // The scan straight into the list box, which takes no message meanwhile.
+    scrolled_and_selected();
+    SessionCount = 0;
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    PatchPath = tree.Root();
+    ApplyPatch = 0;
+    RefreshSessionList();
+    test::Pump(form.get());
+    const ListState unpainted = StateOf(*form);
+    ASSERT_EQ(unpainted.lines.size(), 27u);
+
+    scrolled_and_selected();
+    counts_painted.clear();
+    SetWindowSubclass(list, RecordPaint, 1, 0);
+    {
+        const ScanHook slow([] { Sleep(10); });
+        test::PreviewFolder(*form, tree.Root());
+    }
+    RemoveWindowSubclass(list, RecordPaint, 1);
+    EXPECT_TRUE(std::any_of(counts_painted.begin(), counts_painted.end(), [](LRESULT n) { return n > 0 && n < 27; }))
+        << "painted while lines were added";
+
+    const ListState painted = StateOf(*form);
+    EXPECT_EQ(painted.lines, unpainted.lines);
+    EXPECT_EQ(painted.selection, unpainted.selection);
+    EXPECT_EQ(painted.top, unpainted.top);
+    EXPECT_EQ(painted.scroll.nMin, unpainted.scroll.nMin);
+    EXPECT_EQ(painted.scroll.nMax, unpainted.scroll.nMax);
+    EXPECT_EQ(painted.scroll.nPage, unpainted.scroll.nPage);
+    EXPECT_EQ(painted.scroll.nPos, unpainted.scroll.nPos);
+    EXPECT_TRUE(painted.picture.pixels == unpainted.picture.pixels) << "the list box and its scroll bar look alike";
 }
 
 }  // namespace
