@@ -5,6 +5,7 @@
 
 #include "frmEinstellungenPath.h"
 #include "layout.h"
+#include "list_line.h"
 #include "live_scan.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
@@ -41,7 +42,8 @@ constexpr MainControl kControls[] = {
       L"Der Patch korrigiert die Normwertberechnung der Standardverfahren Kurzform 1/2/3 deutsch.",
       {150, 525, 8880, 300}, kLabel}, Font::kText},
     {{frmPatch72_01::lstPatchSitzung, L"LISTBOX", L"", {150, 1815, 8850, 1260},
-      LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP}, Font::kText},
+      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP},
+     Font::kText},
     {{frmPatch72_01::txtPatchVerzeichnis, L"EDIT", L"", {150, 1095, 7920, 375},
       ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED | WS_TABSTOP}, Font::kText},
     {{frmPatch72_01::cmdChangePath, L"BUTTON", L"...", {8040, 1095, 450, 375}, kWhiteButtonStyle}, Font::kWindow},
@@ -86,6 +88,7 @@ void frmPatch72_01::CreateControls() {
     text_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, false, dpi));
     bold_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, true, dpi));
     dialog_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFont());
+    fallback_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFace(975, dpi));
     refresh_picture_ = LoadPicture(IDB_REFRESH, dpi);
     SetFormIcon(window_);
     const HFONT fonts[] = {dialog_font_.get(), title_font_.get(), text_font_.get(), bold_font_.get()};
@@ -99,6 +102,8 @@ void frmPatch72_01::CreateControls() {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AddTooltip(window_, Item(cmdChangePath), L"Ermöglicht die Änderung des nebenstehenden Verzeichnisses.");
     AddTooltip(window_, Item(cmdRefresh), L"Durchsucht das nebenstehende Verzeichnis nach Sitzungen für diesen Patch.");
+    // Owner-drawn for the characters its font lacks, its lines as high as a plain list box's.
+    SendMessageW(Item(lstPatchSitzung), LB_SETITEMHEIGHT, 0, ListLineHeight(text_font_.get()));
     lines_.Attach(Item(lstPatchSitzung));
     vemor::lstPatchSitzung = &lines_;
 }
@@ -257,7 +262,8 @@ LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_.get() : nullptr);
+        if (item.CtlID == lstPatchSitzung) DrawListLine(item, text_font_.get(), fallback_font_.get());
+        else DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_.get() : nullptr);
         return TRUE;
     }
     case WM_CTLCOLORSTATIC:

@@ -66,6 +66,7 @@ private:
     OwnedGdi<HFONT> text_font_;
     OwnedGdi<HFONT> bold_font_;
     OwnedGdi<HFONT> dialog_font_;
+    OwnedGdi<HFONT> fallback_font_;  // for the characters of list lines that text_font_ lacks
     OwnedGdi<HBITMAP> refresh_picture_;
     bool scanning_ = false;
     std::vector<MSG> deferred_;  // commands and close requests that came during a scan

@@ -487,5 +487,143 @@ TEST_F(MainWindow, TheListShowsItsLinesAsTheyComeAndEndsAsAScanWithoutPaintingLe
     EXPECT_TRUE(painted.picture.pixels == unpainted.picture.pixels) << "the list box and its scroll bar look alike";
 }
 
+// ---- Drawing the lines
+
+// A plain list box over the program's, with its size and the given font: the program's list
+// as it was before it drew its lines itself.
+HWND PlainListOver(HWND list, HFONT font) {
+    const RECT r = test::RectInParent(list);
+    const HWND plain = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                                       WS_CHILD | WS_VISIBLE | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, r.left,
+                                       r.top, r.right - r.left, r.bottom - r.top, GetParent(list), nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(plain, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return plain;
+}
+
+void SetLines(HWND list, const std::vector<std::wstring>& lines) {
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::wstring& line : lines) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+// Line index as the list box draws it.
+test::Picture LinePicture(HWND list, int index) {
+    const test::Picture whole = test::PrintedPicture(list);
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    POINT client{0, 0};
+    ClientToScreen(list, &client);
+    RECT frame{};
+    GetWindowRect(list, &frame);
+    test::Picture line;
+    line.width = item.right - item.left;
+    for (int y = item.top; y < item.bottom; ++y)
+        for (int x = item.left; x < item.right; ++x)
+            line.pixels.push_back(whole.pixels[static_cast<std::size_t>((y + client.y - frame.top) * whole.width + x + client.x - frame.left)]);
+    return line;
+}
+
+// The smallest part of a line drawn with one character that holds every pixel unlike the
+// background, the colour at its left edge. The character is at the start; a list box
+// without its scroll bar leaves the last columns of a line to its frame under Wine.
+test::Picture Ink(const test::Picture& picture) {
+    const int height = static_cast<int>(picture.pixels.size()) / picture.width;
+    const COLORREF background = picture.pixels.front();
+    RECT ink{picture.width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < picture.width / 2; ++x)
+            if (picture.pixels[static_cast<std::size_t>(y * picture.width + x)] != background)
+                ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1), std::max<LONG>(ink.bottom, y + 1)};
+    test::Picture part;
+    part.width = std::max<LONG>(ink.right - ink.left, 0);
+    for (int y = ink.top; y < ink.bottom; ++y)
+        for (int x = ink.left; x < ink.right; ++x) part.pixels.push_back(picture.pixels[static_cast<std::size_t>(y * picture.width + x)]);
+    return part;
+}
+
+bool Contains(const test::Picture& big, const test::Picture& small) {
+    if (small.pixels.empty()) return false;
+    const int big_height = static_cast<int>(big.pixels.size()) / big.width;
+    const int small_height = static_cast<int>(small.pixels.size()) / small.width;
+    for (int top = 0; top + small_height <= big_height; ++top) {
+        for (int left = 0; left + small.width <= big.width; ++left) {
+            bool same = true;
+            for (int y = 0; y < small_height && same; ++y)
+                same = std::equal(small.pixels.begin() + y * small.width, small.pixels.begin() + (y + 1) * small.width,
+                                  big.pixels.begin() + (top + y) * big.width + left);
+            if (same) return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(MainWindow, ListLinesAreDrawnAsAPlainListBoxDrawsThemAndWithEveryCharacter) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* lacking;  // the characters "MS Sans Serif" lacks
+        bool selected;
+    };
+    const Case cases[] = {
+        {L"Anna Beispiel", L"", false},
+        {L"  >> Kurzform 1 vom 01.03.2024    [Patch ausführen (0)]", L"", true},
+        {L"Jürgen Müller, Weiß & Söhne: ÄÖÜ äöü ß € „“ – © ½", L"", false},
+        {L"Keine Sitzung für diesen Patch gefunden (0 von 0) ", L"", false},
+        {L"Łucja Kowalska", L"Ł", false},
+        {L"Şükrü Yılmaz", L"Şı", false},
+    };
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+    LOGFONTW list_font{};
+    GetObjectW(font, sizeof(list_font), &list_font);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+    // The dialog's font, which has them, at the list's size.
+    LOGFONTW face = metrics.lfMessageFont;
+    face.lfHeight = list_font.lfHeight;
+    face.lfWeight = FW_NORMAL;
+    const HFONT face_font = CreateFontIndirectW(&face);
+    const HWND plain = PlainListOver(list, font);
+    const HWND plain_in_face = PlainListOver(list, face_font);
+    const HDC dc = GetDC(list);
+    const HGDIOBJ old_font = SelectObject(dc, font);
+
+    for (const Case& c : cases) {
+        const std::wstring line = c.line;
+        const std::wstring lacking = c.lacking;
+        std::vector<WORD> glyphs(line.size());
+        GetGlyphIndicesW(dc, line.c_str(), static_cast<int>(line.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+        for (std::size_t i = 0; i < line.size(); ++i)
+            ASSERT_EQ(glyphs[i] == 0xFFFF, lacking.find(line[i]) != std::wstring::npos)
+                << test::Utf8(line) << " at " << i << ": the prefix needs the window fonts of scripts/gui.sh";
+
+        // The plain lists also hold each lacking character alone, after the line.
+        std::vector<std::wstring> plain_lines{line};
+        for (const wchar_t character : lacking) plain_lines.emplace_back(1, character);
+        SetLines(list, {line});
+        SetLines(plain, plain_lines);
+        SetLines(plain_in_face, plain_lines);
+        for (const HWND l : {list, plain}) SendMessageW(l, LB_SETCURSEL, c.selected ? 0 : static_cast<WPARAM>(-1), 0);
+        EXPECT_EQ(Lines(*form), std::vector<std::string>{test::Utf8(line)});
+
+        const test::Picture drawn = LinePicture(list, 0);
+        if (lacking.empty()) {
+            EXPECT_TRUE(drawn.pixels == LinePicture(plain, 0).pixels) << test::Utf8(line);
+            continue;
+        }
+        EXPECT_FALSE(drawn.pixels == LinePicture(plain, 0).pixels) << test::Utf8(line);
+        for (std::size_t i = 0; i < lacking.size(); ++i) {
+            const int alone = static_cast<int>(i) + 1;
+            EXPECT_FALSE(Contains(drawn, Ink(LinePicture(plain, alone)))) << test::Utf8(line) << ": a box for " << i;
+            EXPECT_TRUE(Contains(drawn, Ink(LinePicture(plain_in_face, alone)))) << test::Utf8(line) << ": the glyph " << i;
+        }
+    }
+    SelectObject(dc, old_font);
+    ReleaseDC(list, dc);
+    DestroyWindow(plain);
+    DestroyWindow(plain_in_face);
+    DeleteObject(face_font);
+}
+
 }  // namespace
 }  // namespace vemor
