@@ -40,8 +40,8 @@ unprivileged wine explorer /desktop=vemor,1024x768 "$(winepath -w "$build/tests/
 shopt -s nullglob
 pictures=("$shots"/*.bmp)
 [ ${#pictures[@]} -gt 0 ] && python3 scripts/bmp_to_png.py "${pictures[@]}"
-echo "Screenshots of the main window after the first preview, of the folder dialog and after"
-echo "\"Ausführen\":"
+echo "Screenshots of the main window after the first preview (and its list scrolled to the end),"
+echo "of the folder dialog and after \"Ausführen\":"
 ls -1 "$shots"/*.png
-# The driver saves three pictures when every step worked.
-[ ${#pictures[@]} -eq 3 ]
+# The driver saves four pictures when every step worked.
+[ ${#pictures[@]} -eq 4 ]

@@ -1,9 +1,12 @@
 #include "frmPatch72_01.h"
 
 #include <string>
+#include <utility>
 
 #include "frmEinstellungenPath.h"
 #include "layout.h"
+#include "list_line.h"
+#include "live_scan.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
 #include "pictures.h"
@@ -39,7 +42,8 @@ constexpr MainControl kControls[] = {
       L"Der Patch korrigiert die Normwertberechnung der Standardverfahren Kurzform 1/2/3 deutsch.",
       {150, 525, 8880, 300}, kLabel}, Font::kText},
     {{frmPatch72_01::lstPatchSitzung, L"LISTBOX", L"", {150, 1815, 8850, 1260},
-      LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP}, Font::kText},
+      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP},
+     Font::kText},
     {{frmPatch72_01::txtPatchVerzeichnis, L"EDIT", L"", {150, 1095, 7920, 375},
       ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED | WS_TABSTOP}, Font::kText},
     {{frmPatch72_01::cmdChangePath, L"BUTTON", L"...", {8040, 1095, 450, 375}, kWhiteButtonStyle}, Font::kWindow},
@@ -84,6 +88,7 @@ void frmPatch72_01::CreateControls() {
     text_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, false, dpi));
     bold_font_ = Own<OwnedGdi<HFONT>>(CreateSansSerif(975, true, dpi));
     dialog_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFont());
+    fallback_font_ = Own<OwnedGdi<HFONT>>(CreateDialogFace(975, dpi));
     refresh_picture_ = LoadPicture(IDB_REFRESH, dpi);
     SetFormIcon(window_);
     const HFONT fonts[] = {dialog_font_.get(), title_font_.get(), text_font_.get(), bold_font_.get()};
@@ -97,6 +102,8 @@ void frmPatch72_01::CreateControls() {
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     AddTooltip(window_, Item(cmdChangePath), L"Ermöglicht die Änderung des nebenstehenden Verzeichnisses.");
     AddTooltip(window_, Item(cmdRefresh), L"Durchsucht das nebenstehende Verzeichnis nach Sitzungen für diesen Patch.");
+    // Owner-drawn for the characters its font lacks, its lines as high as a plain list box's.
+    SendMessageW(Item(lstPatchSitzung), LB_SETITEMHEIGHT, 0, ListLineHeight(text_font_.get()));
     lines_.Attach(Item(lstPatchSitzung));
     vemor::lstPatchSitzung = &lines_;
 }
@@ -122,7 +129,7 @@ void frmPatch72_01::OnRefresh() {
     SkipFailure([&] { lines_.Clear(); });
     SkipFailure([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
     SkipFailure([] { ApplyPatch = 0; });
-    SkipFailure([] { RefreshSessionList(); });
+    Scan();
     EnableWindow(Item(cmdStart), lines_.Count() > 1);
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
@@ -131,7 +138,7 @@ void frmPatch72_01::OnStart() {
     SkipFailure([] { SessionCount = 0; });
     SkipFailure([&] { lines_.Clear(); });
     SkipFailure([] { ApplyPatch = -1; });
-    SkipFailure([] { RefreshSessionList(); });
+    Scan();
     // The focus must not stay on the button that is disabled now.
     if (GetFocus() == Item(cmdStart)) SetFocus(Item(cmdClose));
     EnableWindow(Item(cmdStart), FALSE);
@@ -140,6 +147,17 @@ void frmPatch72_01::OnStart() {
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) != IDYES)
         return;
     if (StartQRXExe()) DestroyWindow(window_);
+}
+
+void frmPatch72_01::Scan() {
+    scanning_ = true;
+    {
+        const LiveScan live(Item(lstPatchSitzung));
+        SkipFailure([] { RefreshSessionList(); });
+    }
+    scanning_ = false;
+    for (const MSG& message : std::exchange(deferred_, {}))
+        PostMessageW(window_, message.message, message.wParam, message.lParam);
 }
 
 void frmPatch72_01::OnChangePath() {
@@ -223,6 +241,14 @@ void frmPatch72_01::FocusFirstEnabled() {
 // ---- Messages
 
 LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+    // During a scan only messages sent from other threads or processes reach the window (a
+    // click sent to a button becomes a WM_COMMAND here), and a message box the scan shows may
+    // dispatch posted ones. No handler may start then, nor the window close under the scan:
+    // they wait, in order, and are posted again when the scan is over.
+    if (scanning_ && (message == WM_COMMAND || message == WM_CLOSE)) {
+        deferred_.push_back({window_, message, wparam, lparam, 0, {}});
+        return 0;
+    }
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wparam);
@@ -236,7 +262,8 @@ LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
-        DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_.get() : nullptr);
+        if (item.CtlID == lstPatchSitzung) DrawListLine(item, text_font_.get(), fallback_font_.get());
+        else DrawWhiteButton(item, item.CtlID == cmdRefresh ? refresh_picture_.get() : nullptr);
         return TRUE;
     }
     case WM_CTLCOLORSTATIC:

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "gdi.h"
 #include "list_box_lines.h"
@@ -49,6 +50,8 @@ private:
     void OnStart();
     void OnChangePath();
     void OnClose();
+    // RefreshSessionList with the window kept alive; see Handle for what waits meanwhile.
+    void Scan();
     // Finds the program again and starts it; false (after reporting why) when it did not start.
     bool StartQRXExe();
 
@@ -63,7 +66,10 @@ private:
     OwnedGdi<HFONT> text_font_;
     OwnedGdi<HFONT> bold_font_;
     OwnedGdi<HFONT> dialog_font_;
+    OwnedGdi<HFONT> fallback_font_;  // for the characters of list lines that text_font_ lacks
     OwnedGdi<HBITMAP> refresh_picture_;
+    bool scanning_ = false;
+    std::vector<MSG> deferred_;  // commands and close requests that came during a scan
 };
 
 }  // namespace vemor::forms

@@ -51,12 +51,32 @@ HFONT CreateSansSerif(int centipoints, bool bold, int dpi) {
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
 }
 
-HFONT CreateDialogFont() {
+namespace {
+
+bool DialogFontDescription(LOGFONTW& font) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        return CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return false;
+    font = metrics.lfMessageFont;
+    return true;
+}
+
+}  // namespace
+
+HFONT CreateDialogFont() {
+    LOGFONTW font{};
+    if (DialogFontDescription(font)) return CreateFontIndirectW(&font);
     return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+HFONT CreateDialogFace(int centipoints, int dpi) {
+    LOGFONTW font{};
+    if (!DialogFontDescription(font)) GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+    font.lfHeight = -MulDiv(centipoints, dpi, 7200);
+    font.lfWidth = 0;
+    font.lfWeight = FW_NORMAL;
+    font.lfItalic = FALSE;
+    return CreateFontIndirectW(&font);
 }
 
 }  // namespace vemor::forms

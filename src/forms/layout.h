@@ -36,6 +36,9 @@ HWND CreateControl(HWND parent, const ControlSpec& spec, int dpi);
 HFONT CreateSansSerif(int centipoints, bool bold, int dpi);
 // The system's dialog font, for controls without a font of their own.
 HFONT CreateDialogFont();
+// The dialog font's face at a size given in hundredths of a point, regular weight: it has
+// the characters of names that "MS Sans Serif" lacks.
+HFONT CreateDialogFace(int centipoints, int dpi);
 
 std::wstring WindowText(HWND window);
 

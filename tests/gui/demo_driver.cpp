@@ -1,6 +1,6 @@
 // Drives the desktop program for the demo script on a screen without a user: starts it,
-// saves pictures of the main window after the first preview, of the folder dialog and after
-// "Ausführen", and closes it again. Usage: demo_driver PROGRAM OUTPUT_FOLDER
+// saves pictures of the main window after the first preview (and with its list scrolled to the
+// end), of the folder dialog and after "Ausführen", and closes it again. Usage: demo_driver PROGRAM OUTPUT_FOLDER
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +11,7 @@ namespace {
 constexpr int kButtonChangePath = 208;  // frmPatch72_01::cmdChangePath
 constexpr int kButtonStart = 201;       // frmPatch72_01::cmdStart
 constexpr int kButtonOk = 101;          // frmEinstellungenPath::cmdOk
+constexpr int kList = 206;              // frmPatch72_01::lstPatchSitzung
 
 HWND WaitForWindow(const wchar_t* window_class) {
     for (int i = 0; i < 200; ++i) {
@@ -69,6 +70,12 @@ int wmain(int argc, wchar_t** argv) {
     const HWND main = WaitForWindow(L"VemorFrmPatch72_01");
     if (main == nullptr) return 1;
     bool ok = SaveScreenshot(main, folder + L"main-window.bmp");
+    // The demo's names outside the Windows code page are at the end of the list.
+    const HWND list = GetDlgItem(main, kList);
+    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(SendMessageW(list, LB_GETCOUNT, 0, 0) - 1), 0);
+    Sleep(700);
+    ok = SaveScreenshot(main, folder + L"main-window-end.bmp") && ok;
+    SendMessageW(list, LB_SETTOPINDEX, 0, 0);
 
     PostMessageW(GetDlgItem(main, kButtonChangePath), BM_CLICK, 0, 0);
     if (const HWND dialog = WaitForWindow(L"VemorFrmEinstellungenPath")) {

@@ -4,13 +4,19 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "gui/gui_support.h"
 #include "layout.h"
 #include "modPatch72_01.h"
+#include "modSpezial.h"
+#include "scan_hook.h"
 #include "state.h"
 #include "support/temp_tree.h"
 
@@ -289,6 +295,334 @@ TEST_F(MainWindow, SchliessenSetsCancelScanAndCloses) {
     SendMessageW(Item(frmPatch72_01::cmdClose), BM_CLICK, 0, 0);
     EXPECT_EQ(form->Window(), nullptr);
     EXPECT_EQ(CancelScan, -1);
+}
+
+// ---- During a scan
+
+// Client "Anna Beispiel" with sessions S0, S1, ... that all wait for the patch.
+void PendingSessions(const test::TempTree& tree, int sessions) {
+    tree.File("A/user.dat", test::ClientFile("Anna", "Beispiel"));
+    for (int i = 0; i < sessions; ++i) {
+        const std::string name = std::string("S").append(std::to_string(i));
+        tree.File("A/" + name + "/sitzung.dat", test::SessionFile("Kurzform 1 " + name, test::kShortForm1, "0"));
+    }
+}
+
+// Calls action with each entry the scans examine while it lives.
+class ScanHook {
+public:
+    explicit ScanHook(std::function<void()> action) { ScanHookForTests = [action](const std::string&) { action(); }; }
+    ~ScanHook() { ScanHookForTests = nullptr; }
+    ScanHook(const ScanHook&) = delete;
+    ScanHook& operator=(const ScanHook&) = delete;
+};
+
+TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
+    using W = frmPatch72_01;
+    struct Case {
+        const char* name;
+        std::function<void(HWND)> send;
+        bool patch_scan_after;
+        bool closed_after;
+        std::int16_t cancel_scan_after;
+    };
+    const Case cases[] = {
+        {"a click on Ausführen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdStart), BM_CLICK, 0, 0); }, true, false, 0},
+        {"Ausführen's command", [](HWND w) {
+             SendMessageW(w, WM_COMMAND, MAKEWPARAM(W::cmdStart, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, W::cmdStart)));
+         }, true, false, 0},
+        {"a click on Schließen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdClose), BM_CLICK, 0, 0); }, false, true, -1},
+        {"a close request", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false, true, 0},
+    };
+    constexpr std::size_t kPreviewLines = 7;  // the client and 6 sessions
+    for (const Case& c : cases) {
+        test::TempTree sessions;
+        PendingSessions(sessions, 6);
+        auto window = test::OpenMainWindow();
+        test::PreviewFolder(*window, sessions.Root());  // enables "Ausführen"
+        const HWND main = window->Window();
+
+        std::atomic<bool> delivered = false;
+        std::thread sender;
+        std::vector<std::int16_t> modes;  // ApplyPatch at each entry examined
+        bool list_gone = false;
+        {
+            const ScanHook hook([&] {
+                modes.push_back(ApplyPatch);
+                list_gone = list_gone || lstPatchSitzung == nullptr;
+                if (!sender.joinable()) sender = std::thread([&] { c.send(main); delivered = true; });
+                if (ApplyPatch == 0) Sleep(30);
+            });
+            SendMessageW(GetDlgItem(main, W::cmdRefresh), BM_CLICK, 0, 0);
+            EXPECT_TRUE(delivered) << c.name << ": answered during the scan";
+            const std::size_t preview_entries = modes.size();
+            EXPECT_EQ(std::count(modes.begin(), modes.end(), 0), static_cast<std::ptrdiff_t>(preview_entries))
+                << c.name << ": nothing else ran inside the preview";
+            EXPECT_FALSE(list_gone) << c.name;
+            EXPECT_TRUE(IsWindow(main)) << c.name;
+            EXPECT_EQ(Lines(*window).size(), kPreviewLines) << c.name;
+            EXPECT_EQ(sessions.Read("A/S0/sitzung.dat"), test::SessionFile("Kurzform 1 S0", test::kShortForm1, "0")) << c.name;
+
+            test::Pump(window.get());
+            sender.join();
+            EXPECT_EQ(modes.size(), preview_entries * (c.patch_scan_after ? 2 : 1)) << c.name << ": handled once, after";
+            EXPECT_EQ(std::count(modes.begin(), modes.end(), -1), c.patch_scan_after ? static_cast<std::ptrdiff_t>(preview_entries) : 0)
+                << c.name;
+        }
+        EXPECT_EQ(!IsWindow(main), c.closed_after) << c.name;
+        if (c.closed_after) {
+            EXPECT_EQ(CancelScan, c.cancel_scan_after) << c.name;
+        }
+        const std::string norm_data = c.patch_scan_after ? "1" : "0";
+        EXPECT_EQ(sessions.Read("A/S5/sitzung.dat"), test::SessionFile("Kurzform 1 S5", test::kShortForm1, norm_data)) << c.name;
+    }
+}
+
+TEST_F(MainWindow, ALongScanAnswersOtherThreadsAtOnceAndIsNeverJudgedHung) {
+    // About 200 entries of 27 ms: longer than the 5 s after which a window counts as hung.
+    PendingSessions(tree, 50);
+    const HWND main = form->Window();
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    std::atomic<bool> over = false;
+    int asked = 0;
+    int unanswered = 0;
+    int judged_hung = 0;
+    std::set<DWORD_PTR> counts;
+    std::thread watcher([&] {
+        while (!over) {
+            DWORD_PTR count = 0;
+            ++asked;
+            if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, nullptr)) ++unanswered;
+            if (IsHungAppWindow(main)) ++judged_hung;
+            if (SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 500, &count)) counts.insert(count);
+            Sleep(100);
+        }
+    });
+    {
+        const ScanHook slow([] { Sleep(27); });
+        test::PreviewFolder(*form, tree.Root());
+    }
+    over = true;
+    watcher.join();
+    EXPECT_GE(asked, 15);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(judged_hung, 0);
+    EXPECT_GE(counts.size(), 5u) << "the line count grows as the scan goes on";
+    EXPECT_EQ(Lines(*form).size(), 51u);
+}
+
+// What a scan leaves in the list box, as a user and other programs see it.
+struct ListState {
+    std::vector<std::string> lines;
+    LRESULT selection = LB_ERR;
+    LRESULT top = LB_ERR;
+    SCROLLINFO scroll{};
+    test::Picture picture;
+};
+
+ListState StateOf(const frmPatch72_01& form) {
+    const HWND list = GetDlgItem(form.Window(), frmPatch72_01::lstPatchSitzung);
+    ListState state;
+    state.lines = Lines(form);
+    state.selection = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    state.top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    state.scroll.cbSize = sizeof(state.scroll);
+    state.scroll.fMask = SIF_ALL;
+    GetScrollInfo(list, SB_VERT, &state.scroll);
+    state.picture = test::PrintedPicture(list);
+    return state;
+}
+
+std::vector<LRESULT> counts_painted;
+
+LRESULT CALLBACK RecordPaint(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_PAINT) counts_painted.push_back(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    return DefSubclassProc(list, message, wparam, lparam);
+}
+
+TEST_F(MainWindow, TheListShowsItsLinesAsTheyComeAndEndsAsAScanWithoutPaintingLeftIt) {
+    for (const char* client : {"A", "B", "C"}) {
+        tree.File(std::string(client) + "/user.dat", test::ClientFile(client, "Beispiel"));
+        for (int i = 0; i < 8; ++i)
+            tree.File(std::string(client) + "/S" + std::to_string(i) + "/sitzung.dat",
+                      test::SessionFile("Kurzform 2 Nr. " + std::to_string(i), test::kShortForm2, "0"));
+    }
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    const auto scrolled_and_selected = [&] {
+        SendMessageW(list, LB_SETCURSEL, 2, 0);
+        SendMessageW(list, LB_SETTOPINDEX, 4, 0);
+    };
+    test::PreviewFolder(*form, tree.Root());
+
+    // The scan straight into the list box, which takes no message meanwhile.
+    scrolled_and_selected();
+    SessionCount = 0;
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    PatchPath = tree.Root();
+    ApplyPatch = 0;
+    RefreshSessionList();
+    test::Pump(form.get());
+    const ListState unpainted = StateOf(*form);
+    ASSERT_EQ(unpainted.lines.size(), 27u);
+
+    scrolled_and_selected();
+    counts_painted.clear();
+    SetWindowSubclass(list, RecordPaint, 1, 0);
+    {
+        const ScanHook slow([] { Sleep(10); });
+        test::PreviewFolder(*form, tree.Root());
+    }
+    RemoveWindowSubclass(list, RecordPaint, 1);
+    EXPECT_TRUE(std::any_of(counts_painted.begin(), counts_painted.end(), [](LRESULT n) { return n > 0 && n < 27; }))
+        << "painted while lines were added";
+
+    const ListState painted = StateOf(*form);
+    EXPECT_EQ(painted.lines, unpainted.lines);
+    EXPECT_EQ(painted.selection, unpainted.selection);
+    EXPECT_EQ(painted.top, unpainted.top);
+    EXPECT_EQ(painted.scroll.nMin, unpainted.scroll.nMin);
+    EXPECT_EQ(painted.scroll.nMax, unpainted.scroll.nMax);
+    EXPECT_EQ(painted.scroll.nPage, unpainted.scroll.nPage);
+    EXPECT_EQ(painted.scroll.nPos, unpainted.scroll.nPos);
+    EXPECT_TRUE(painted.picture.pixels == unpainted.picture.pixels) << "the list box and its scroll bar look alike";
+}
+
+// ---- Drawing the lines
+
+// A plain list box over the program's, with its size and the given font: the program's list
+// as it was before it drew its lines itself.
+HWND PlainListOver(HWND list, HFONT font) {
+    const RECT r = test::RectInParent(list);
+    const HWND plain = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                                       WS_CHILD | WS_VISIBLE | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, r.left,
+                                       r.top, r.right - r.left, r.bottom - r.top, GetParent(list), nullptr,
+                                       GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(plain, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return plain;
+}
+
+void SetLines(HWND list, const std::vector<std::wstring>& lines) {
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::wstring& line : lines) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+}
+
+// Line index as the list box draws it.
+test::Picture LinePicture(HWND list, int index) {
+    const test::Picture whole = test::PrintedPicture(list);
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    POINT client{0, 0};
+    ClientToScreen(list, &client);
+    RECT frame{};
+    GetWindowRect(list, &frame);
+    test::Picture line;
+    line.width = item.right - item.left;
+    for (int y = item.top; y < item.bottom; ++y)
+        for (int x = item.left; x < item.right; ++x)
+            line.pixels.push_back(whole.pixels[static_cast<std::size_t>((y + client.y - frame.top) * whole.width + x + client.x - frame.left)]);
+    return line;
+}
+
+// The smallest part of a line drawn with one character that holds every pixel unlike the
+// background, the colour at its left edge. The character is at the start; a list box
+// without its scroll bar leaves the last columns of a line to its frame under Wine.
+test::Picture Ink(const test::Picture& picture) {
+    const int height = static_cast<int>(picture.pixels.size()) / picture.width;
+    const COLORREF background = picture.pixels.front();
+    RECT ink{picture.width, height, 0, 0};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < picture.width / 2; ++x)
+            if (picture.pixels[static_cast<std::size_t>(y * picture.width + x)] != background)
+                ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1), std::max<LONG>(ink.bottom, y + 1)};
+    test::Picture part;
+    part.width = std::max<LONG>(ink.right - ink.left, 0);
+    for (int y = ink.top; y < ink.bottom; ++y)
+        for (int x = ink.left; x < ink.right; ++x) part.pixels.push_back(picture.pixels[static_cast<std::size_t>(y * picture.width + x)]);
+    return part;
+}
+
+bool Contains(const test::Picture& big, const test::Picture& small) {
+    if (small.pixels.empty()) return false;
+    const int big_height = static_cast<int>(big.pixels.size()) / big.width;
+    const int small_height = static_cast<int>(small.pixels.size()) / small.width;
+    for (int top = 0; top + small_height <= big_height; ++top) {
+        for (int left = 0; left + small.width <= big.width; ++left) {
+            bool same = true;
+            for (int y = 0; y < small_height && same; ++y)
+                same = std::equal(small.pixels.begin() + y * small.width, small.pixels.begin() + (y + 1) * small.width,
+                                  big.pixels.begin() + (top + y) * big.width + left);
+            if (same) return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(MainWindow, ListLinesAreDrawnAsAPlainListBoxDrawsThemAndWithEveryCharacter) {
+    struct Case {
+        const wchar_t* line;
+        const wchar_t* lacking;  // the characters "MS Sans Serif" lacks
+        bool selected;
+    };
+    const Case cases[] = {
+        {L"Anna Beispiel", L"", false},
+        {L"  >> Kurzform 1 vom 01.03.2024    [Patch ausführen (0)]", L"", true},
+        {L"Jürgen Müller, Weiß & Söhne: ÄÖÜ äöü ß € „“ – © ½", L"", false},
+        {L"Keine Sitzung für diesen Patch gefunden (0 von 0) ", L"", false},
+        {L"Łucja Kowalska", L"Ł", false},
+        {L"Şükrü Yılmaz", L"Şı", false},
+    };
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0));
+    LOGFONTW list_font{};
+    GetObjectW(font, sizeof(list_font), &list_font);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0));
+    // The dialog's font, which has them, at the list's size.
+    LOGFONTW face = metrics.lfMessageFont;
+    face.lfHeight = list_font.lfHeight;
+    face.lfWeight = FW_NORMAL;
+    const HFONT face_font = CreateFontIndirectW(&face);
+    const HWND plain = PlainListOver(list, font);
+    const HWND plain_in_face = PlainListOver(list, face_font);
+    const HDC dc = GetDC(list);
+    const HGDIOBJ old_font = SelectObject(dc, font);
+
+    for (const Case& c : cases) {
+        const std::wstring line = c.line;
+        const std::wstring lacking = c.lacking;
+        std::vector<WORD> glyphs(line.size());
+        GetGlyphIndicesW(dc, line.c_str(), static_cast<int>(line.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+        for (std::size_t i = 0; i < line.size(); ++i)
+            ASSERT_EQ(glyphs[i] == 0xFFFF, lacking.find(line[i]) != std::wstring::npos)
+                << test::Utf8(line) << " at " << i << ": the prefix needs the window fonts of scripts/gui.sh";
+
+        // The plain lists also hold each lacking character alone, after the line.
+        std::vector<std::wstring> plain_lines{line};
+        for (const wchar_t character : lacking) plain_lines.emplace_back(1, character);
+        SetLines(list, {line});
+        SetLines(plain, plain_lines);
+        SetLines(plain_in_face, plain_lines);
+        for (const HWND l : {list, plain}) SendMessageW(l, LB_SETCURSEL, c.selected ? 0 : static_cast<WPARAM>(-1), 0);
+        EXPECT_EQ(Lines(*form), std::vector<std::string>{test::Utf8(line)});
+
+        const test::Picture drawn = LinePicture(list, 0);
+        if (lacking.empty()) {
+            EXPECT_TRUE(drawn.pixels == LinePicture(plain, 0).pixels) << test::Utf8(line);
+            continue;
+        }
+        EXPECT_FALSE(drawn.pixels == LinePicture(plain, 0).pixels) << test::Utf8(line);
+        for (std::size_t i = 0; i < lacking.size(); ++i) {
+            const int alone = static_cast<int>(i) + 1;
+            EXPECT_FALSE(Contains(drawn, Ink(LinePicture(plain, alone)))) << test::Utf8(line) << ": a box for " << i;
+            EXPECT_TRUE(Contains(drawn, Ink(LinePicture(plain_in_face, alone)))) << test::Utf8(line) << ": the glyph " << i;
+        }
+    }
+    SelectObject(dc, old_font);
+    ReleaseDC(list, dc);
+    DestroyWindow(plain);
+    DestroyWindow(plain_in_face);
+    DeleteObject(face_font);
 }
 
 }  // namespace

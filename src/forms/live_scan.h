@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace vemor::forms {
+
+// While it lives, the scan lets the window system deliver paint messages and the messages
+// other threads and processes send, at most every 50 ms, so the window stays painted and is
+// never judged hung. Input and posted messages stay queued until the scan is over.
+//
+// The list box redraws only a few times a second meanwhile: repainting it and recomputing its
+// scroll bar for every line added costs more than the scan itself.
+class LiveScan {
+public:
+    explicit LiveScan(HWND list_box);
+    ~LiveScan();
+    LiveScan(const LiveScan&) = delete;
+    LiveScan& operator=(const LiveScan&) = delete;
+
+private:
+    void AfterFolder();
+
+    HWND list_box_;
+    std::function<void()> outer_observer_;
+    ULONGLONG last_delivery_;
+    ULONGLONG last_redraw_;
+};
+
+}  // namespace vemor::forms
