@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "progress_line.h"
+#include "version.h"
 
 namespace vemor {
-
-inline constexpr const char* kVersion = "1.00.0004";
 
 struct CliOutput {
     std::string out;   // result lines, UTF-8, control characters escaped

@@ -3,6 +3,7 @@
 
 #include "cli.h"
 #include "console.h"
+#include "utf16.h"
 #include "interrupt.h"
 
 namespace {
@@ -28,7 +29,7 @@ int Run(std::vector<std::string> args) {
 // Arguments arrive as UTF-16, so folder names outside the code page survive.
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(vemor::platform::Utf8FromWide(argv[i]));
+    for (int i = 1; i < argc; ++i) args.push_back(vemor::platform::Utf8(argv[i]));
     return Run(std::move(args));
 }
 #else

@@ -6,7 +6,8 @@
 #include "files.h"
 #include "pictures.h"
 #include "resources.h"
-#include "win32/wide.h"
+#include "window_text.h"
+#include "utf16.h"
 
 namespace vemor::forms {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 enum Picture { kClosed = 0, kOpen = 1, kDrive = 2 };
 
 std::wstring FullPath(std::wstring_view path) {
-    return platform::win32::Wide(platform::AbsolutePath(platform::win32::Narrow(path)));
+    return platform::Utf16(platform::AbsolutePath(platform::Utf8(path)));
 }
 
 std::wstring WithoutFinalSeparator(std::wstring path) {
@@ -22,31 +23,18 @@ std::wstring WithoutFinalSeparator(std::wstring path) {
     return path;
 }
 
-std::wstring WithSeparator(const std::wstring& folder) {
-    return !folder.empty() && folder.back() == L'\\' ? folder : folder + L'\\';
-}
-
 // The subfolders of folder sorted by name, or nothing when it cannot be read.
 bool ReadSubfolders(const std::wstring& folder, std::vector<std::wstring>& names) {
-    const auto entries = platform::ListFolder(platform::win32::Narrow(WithSeparator(folder)), "*");
+    const auto entries = platform::ListFolder(platform::WithSeparator(platform::Utf8(folder)), "*");
     if (!entries) return false;
     for (const platform::FolderEntry& entry : *entries) {
         if (entry.is_folder && !entry.is_hidden && entry.name != "." && entry.name != "..")
-            names.push_back(platform::win32::Wide(entry.name));
+            names.push_back(platform::Utf16(entry.name));
     }
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
         return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
     });
     return true;
-}
-
-std::wstring ItemText(HWND control, UINT get_length, UINT get_text, int index) {
-    const LRESULT length = SendMessageW(control, get_length, static_cast<WPARAM>(index), 0);
-    if (length < 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(control, get_text, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied < 0 ? 0 : static_cast<std::size_t>(copied));
-    return text;
 }
 
 // An entry with its picture and text; selection colours come from the system, and the
@@ -121,7 +109,7 @@ void DriveList::Attach(HWND combo, HIMAGELIST pictures) {
 
 int DriveList::Selected() const { return static_cast<int>(SendMessageW(combo_, CB_GETCURSEL, 0, 0)); }
 
-std::wstring DriveList::Drive() const { return ItemText(combo_, CB_GETLBTEXTLEN, CB_GETLBTEXT, Selected()); }
+std::wstring DriveList::Drive() const { return ItemText(combo_, CB_GETLBTEXTLEN, CB_GETLBTEXT, Selected()).value_or(L""); }
 
 bool DriveList::SetDrive(std::wstring_view text) {
     if (text.empty() || !std::iswalpha(text[0])) return false;
@@ -142,7 +130,8 @@ void DriveList::OnUserSelection() {
 
 void DriveList::Draw(const DRAWITEMSTRUCT& item) const {
     if (static_cast<int>(item.itemID) < 0) return;
-    DrawEntry(item, pictures_, kDrive, 0, ItemText(combo_, CB_GETLBTEXTLEN, CB_GETLBTEXT, static_cast<int>(item.itemID)));
+    const int index = static_cast<int>(item.itemID);
+    DrawEntry(item, pictures_, kDrive, 0, ItemText(combo_, CB_GETLBTEXTLEN, CB_GETLBTEXT, index).value_or(L""));
 }
 
 // ---- Directory list
@@ -185,7 +174,8 @@ void DirectoryList::Fill() {
     const int current = static_cast<int>(entries_.size()) - 1;
     std::vector<std::wstring> names;
     ReadSubfolders(folder_, names);
-    for (const std::wstring& name : names) entries_.push_back({WithSeparator(folder_) + name, current + 1, false});
+    const std::wstring parent = platform::Utf16(platform::WithSeparator(platform::Utf8(folder_)));
+    for (const std::wstring& name : names) entries_.push_back({parent + name, current + 1, false});
 
     SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list_, LB_RESETCONTENT, 0, 0);
@@ -208,7 +198,7 @@ void DirectoryList::Draw(const DRAWITEMSTRUCT& item) const {
     if (static_cast<int>(item.itemID) < 0 || item.itemID >= entries_.size()) return;
     const Entry& entry = entries_[item.itemID];
     DrawEntry(item, pictures_, entry.open ? kOpen : kClosed, entry.indent,
-              ItemText(list_, LB_GETTEXTLEN, LB_GETTEXT, static_cast<int>(item.itemID)));
+              ItemText(list_, LB_GETTEXTLEN, LB_GETTEXT, static_cast<int>(item.itemID)).value_or(L""));
 }
 
 }  // namespace vemor::forms

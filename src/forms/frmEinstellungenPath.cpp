@@ -5,8 +5,9 @@
 #include "layout.h"
 #include "state.h"
 #include "white_button.h"
-#include "win32/wide.h"
+#include "utf16.h"
 #include "window_proc.h"
+#include "window_text.h"
 
 namespace vemor::forms {
 namespace {
@@ -49,13 +50,8 @@ void SetClosedHeight(HWND combo, int height) {
 }  // namespace
 
 void frmEinstellungenPath::ShowModal(HWND owner) {
-    RegisterFormClass(kClassName, FormWindowProc<frmEinstellungenPath>);
     frmEinstellungenPath dialog;
-    const int dpi = SystemDpi();
-    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kFormExStyle);
-    const HWND window = CreateWindowExW(kFormExStyle, kClassName, L"Klientenverzeichnis", kStyle, frame.left,
-                                        frame.top, frame.right - frame.left, frame.bottom - frame.top, owner,
-                                        nullptr, GetModuleHandleW(nullptr), &dialog);
+    const HWND window = CreateForm(dialog, kClassName, L"Klientenverzeichnis", kClientWidth, kClientHeight, kStyle, owner);
     if (window == nullptr) return;
     dialog.CreateControls();
     dialog.Load();
@@ -104,7 +100,7 @@ void frmEinstellungenPath::CreateControls() {
 }
 
 void frmEinstellungenPath::Load() {
-    const std::wstring path = platform::win32::Wide(NewChangePath);
+    const std::wstring path = platform::Utf16(NewChangePath);
     SetWindowTextW(text_box_, path.c_str());
     drives_.SetDrive(path.substr(0, 3));
     folders_.SetFolder(path);
@@ -114,7 +110,7 @@ void frmEinstellungenPath::OnCommand(int id, int code) {
     switch (id) {
     case cmdOk:
         if (code != BN_CLICKED) return;
-        NewChangePath = platform::win32::Narrow(WindowText(text_box_));
+        NewChangePath = GetText(text_box_);
         Close();
         return;
     case cmdAbbrechen:

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "failures.h"
+#include "files.h"
 #include "frmEinstellungenPath.h"
 #include "layout.h"
 #include "list_line.h"
@@ -14,7 +16,7 @@
 #include "resources.h"
 #include "state.h"
 #include "white_button.h"
-#include "win32/wide.h"
+#include "window_text.h"
 
 namespace vemor::forms {
 namespace {
@@ -64,13 +66,8 @@ bool IsLabel(int id) {
 }  // namespace
 
 std::unique_ptr<frmPatch72_01> frmPatch72_01::Create() {
-    RegisterFormClass(kClassName, FormWindowProc<frmPatch72_01>);
     std::unique_ptr<frmPatch72_01> form(new frmPatch72_01());
-    const int dpi = SystemDpi();
-    const RECT frame = CentredWindowRect(Scale(kClientWidth, dpi), Scale(kClientHeight, dpi), kStyle, kFormExStyle);
-    CreateWindowExW(kFormExStyle, kClassName, L"Vemor Patch 72.01", kStyle, frame.left, frame.top,
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                    GetModuleHandleW(nullptr), form.get());
+    CreateForm(*form, kClassName, L"Vemor Patch 72.01", kClientWidth, kClientHeight, kStyle, nullptr);
     if (form->window_ == nullptr) return nullptr;
     form->CreateControls();
     form->Load();
@@ -118,8 +115,8 @@ void frmPatch72_01::Show(int show_command) {
 
 void frmPatch72_01::Load() {
     SkipFailure([] { CancelScan = 0; });
-    SkipFailure([] { PatchPath = GetPersonalPath() + "Eigene Diagnostik\\"; });
-    SkipFailure([&] { SetWindowTextW(Item(txtPatchVerzeichnis), platform::win32::Wide(PatchPath).c_str()); });
+    SkipFailure([] { PatchPath = DefaultClientFolder(); });
+    SkipFailure([&] { SetText(Item(txtPatchVerzeichnis), PatchPath); });
     OnRefresh();
 }
 
@@ -127,7 +124,7 @@ void frmPatch72_01::OnRefresh() {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     SkipFailure([] { SessionCount = 0; });
     SkipFailure([&] { lines_.Clear(); });
-    SkipFailure([&] { PatchPath = platform::win32::Narrow(WindowText(Item(txtPatchVerzeichnis))); });
+    SkipFailure([&] { PatchPath = GetText(Item(txtPatchVerzeichnis)); });
     SkipFailure([] { ApplyPatch = 0; });
     Scan();
     EnableWindow(Item(cmdStart), lines_.Count() > 1);
@@ -162,10 +159,10 @@ void frmPatch72_01::Scan() {
 
 void frmPatch72_01::OnChangePath() {
     const HWND text_box = Item(txtPatchVerzeichnis);
-    SkipFailure([&] { NewChangePath = platform::win32::Narrow(WindowText(text_box)); });
+    SkipFailure([&] { NewChangePath = GetText(text_box); });
     SkipFailure([&] { frmEinstellungenPath::ShowModal(window_); });
-    SkipFailure([] { if (NewChangePath.empty() || NewChangePath.back() != '\\') NewChangePath += '\\'; });
-    SkipFailure([&] { SetWindowTextW(text_box, platform::win32::Wide(NewChangePath).c_str()); });
+    SkipFailure([] { NewChangePath = platform::WithSeparator(std::move(NewChangePath)); });
+    SkipFailure([&] { SetText(text_box, NewChangePath); });
     SendMessageW(text_box, EM_SETREADONLY, FALSE, 0);
     EnableWindow(text_box, TRUE);
     SetFocus(text_box);
@@ -191,7 +188,7 @@ bool frmPatch72_01::StartQRXExe() {
     try {
         const QrxLocation location = LocateQrx();
         if (!location.found)
-            throw Failure(failure_number::kFileNotFound, "Datei nicht gefunden: " + std::string(kProgramFile));
+            throw FileNotFound(kProgramFile);
         StartProgram(location.program_path);
         return true;
     } catch (...) {

@@ -40,8 +40,6 @@ HFONT CreateDialogFont();
 // the characters of names that "MS Sans Serif" lacks.
 HFONT CreateDialogFace(int centipoints, int dpi);
 
-std::wstring WindowText(HWND window);
-
 // Both forms: a fixed dialog frame, and Tab moves into their controls.
 inline constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 

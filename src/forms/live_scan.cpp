@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "scan_progress.h"
+#include "scan_sessions.h"
 
 namespace vemor::forms {
 namespace {
@@ -43,7 +43,7 @@ void DeliverPaintAndSentMessages() {
 LiveScan::LiveScan(HWND list_box)
     : list_box_(list_box), last_delivery_(GetTickCount64()), last_redraw_(last_delivery_) {
     SetRedraw(list_box_, false);
-    outer_observer_ = std::exchange(ScanProgressObserver, [this] {
+    outer_observer_ = std::exchange(CurrentScanObservers.progress, [this] {
         try {
             AfterFolder();
         } catch (...) {
@@ -53,7 +53,7 @@ LiveScan::LiveScan(HWND list_box)
 }
 
 LiveScan::~LiveScan() {
-    ScanProgressObserver = std::move(outer_observer_);
+    CurrentScanObservers.progress = std::move(outer_observer_);
     SetRedraw(list_box_, true);
     RedrawWindow(list_box_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }

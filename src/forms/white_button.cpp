@@ -6,6 +6,7 @@
 
 #include "gdi.h"
 #include "layout.h"
+#include "window_text.h"
 #include "pictures.h"
 
 namespace vemor::forms {
@@ -32,7 +33,7 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
 }
 
 void DrawCaption(HDC dc, HWND button, RECT area, bool disabled) {
-    const std::wstring text = WindowText(button);
+    const std::wstring text = WideText(button);
     SetBkMode(dc, TRANSPARENT);
     const auto draw = [&](COLORREF colour, int offset) {
         RECT r = area;

@@ -1,5 +1,6 @@
 #include "window_proc.h"
 
+#include "layout.h"
 #include "resources.h"
 
 namespace vemor::forms {
@@ -16,6 +17,14 @@ void RegisterFormClass(const wchar_t* name, WNDPROC procedure) {
     window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     window_class.lpszClassName = name;
     RegisterClassExW(&window_class);
+}
+
+HWND CreateFormWindow(const wchar_t* class_name, const wchar_t* caption, int client_width, int client_height,
+                      DWORD style, HWND owner, void* form) {
+    const int dpi = SystemDpi();
+    const RECT frame = CentredWindowRect(Scale(client_width, dpi), Scale(client_height, dpi), style, kFormExStyle);
+    return CreateWindowExW(kFormExStyle, class_name, caption, style, frame.left, frame.top, frame.right - frame.left,
+                           frame.bottom - frame.top, owner, nullptr, GetModuleHandleW(nullptr), form);
 }
 
 void SetFormIcon(HWND window) {

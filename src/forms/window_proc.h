@@ -22,6 +22,19 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 // Registers a form's window class once: white background, the program's icon.
 void RegisterFormClass(const wchar_t* name, WNDPROC procedure);
 
+// A form's window of its class: a client area of the size given in twips at the system's DPI,
+// centred on the screen, with form handed to its window procedure. Null when it could not be
+// made.
+HWND CreateFormWindow(const wchar_t* class_name, const wchar_t* caption, int client_width, int client_height,
+                      DWORD style, HWND owner, void* form);
+
+template <class Form>
+HWND CreateForm(Form& form, const wchar_t* class_name, const wchar_t* caption, int client_width,
+                int client_height, DWORD style, HWND owner) {
+    RegisterFormClass(class_name, FormWindowProc<Form>);
+    return CreateFormWindow(class_name, caption, client_width, client_height, style, owner, &form);
+}
+
 // The 16 x 16 icon in the title bar of a form.
 void SetFormIcon(HWND window);
 

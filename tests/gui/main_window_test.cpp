@@ -16,7 +16,7 @@
 #include "layout.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
-#include "scan_hook.h"
+#include "scan_sessions.h"
 #include "state.h"
 #include "support/temp_tree.h"
 
@@ -311,8 +311,8 @@ void PendingSessions(const test::TempTree& tree, int sessions) {
 // Calls action with each entry the scans examine while it lives.
 class ScanHook {
 public:
-    explicit ScanHook(std::function<void()> action) { ScanHookForTests = [action](const std::string&) { action(); }; }
-    ~ScanHook() { ScanHookForTests = nullptr; }
+    explicit ScanHook(std::function<void()> action) { CurrentScanObservers.entry = [action](const std::string&) { action(); }; }
+    ~ScanHook() { CurrentScanObservers.entry = nullptr; }
     ScanHook(const ScanHook&) = delete;
     ScanHook& operator=(const ScanHook&) = delete;
 };

@@ -11,7 +11,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "win32/wide.h"
+#include "utf16.h"
 #endif
 #include "profile.h"
 #include "support/child.h"
@@ -52,11 +52,11 @@ platform::ProfileText Read(Through through, const std::string& file, const char*
                            const char* fallback, std::size_t size) {
 #ifdef _WIN32
     if (through == Through::kSystem) {
-        using platform::win32::Wide;
+        using platform::Utf16;
         std::wstring buffer(size + 1, L' ');
-        const DWORD count = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(fallback).c_str(),
-                                                     buffer.data(), static_cast<DWORD>(size), Wide(file).c_str());
-        return {platform::win32::Narrow(std::wstring_view(buffer.data(), count)), count};
+        const DWORD count = GetPrivateProfileStringW(Utf16(section).c_str(), Utf16(key).c_str(), Utf16(fallback).c_str(),
+                                                     buffer.data(), static_cast<DWORD>(size), Utf16(file).c_str());
+        return {platform::Utf8(std::wstring_view(buffer.data(), count)), count};
     }
 #endif
     (void)through;
@@ -66,9 +66,9 @@ platform::ProfileText Read(Through through, const std::string& file, const char*
 bool Write(Through through, const std::string& file, const char* section, const char* key, const char* value) {
 #ifdef _WIN32
     if (through == Through::kSystem) {
-        using platform::win32::Wide;
-        return WritePrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(), Wide(value).c_str(),
-                                          Wide(file).c_str()) != FALSE;
+        using platform::Utf16;
+        return WritePrivateProfileStringW(Utf16(section).c_str(), Utf16(key).c_str(), Utf16(value).c_str(),
+                                          Utf16(file).c_str()) != FALSE;
     }
 #endif
     (void)through;

@@ -18,8 +18,4 @@ std::string_view LineEnd();
 // A modal box with an OK button and no icon; on POSIX the text goes to standard error.
 void ShowMessage(const std::string& text, const std::string& caption);
 
-#ifdef _WIN32
-std::string Utf8FromWide(const wchar_t* text);
-#endif
-
 }  // namespace vemor::platform

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "console.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform {
 namespace {
@@ -13,7 +13,7 @@ void Write(DWORD which, std::string_view text) {
     DWORD mode = 0;
     DWORD written = 0;
     if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = win32::Wide(text);
+        const std::wstring wide = Utf16(text);
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {
         WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -34,9 +34,7 @@ std::string_view LineEnd() { return "\r\n"; }
 
 void ShowMessage(const std::string& text, const std::string& caption) {
     // Owned by the window the user works in, which takes no input while the box is open.
-    MessageBoxW(GetActiveWindow(), win32::Wide(text).c_str(), win32::Wide(caption).c_str(), MB_OK);
+    MessageBoxW(GetActiveWindow(), Utf16(text).c_str(), Utf16(caption).c_str(), MB_OK);
 }
-
-std::string Utf8FromWide(const wchar_t* text) { return win32::Narrow(text ? text : L""); }
 
 }  // namespace vemor::platform

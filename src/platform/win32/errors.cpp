@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform::win32 {
 namespace {
@@ -32,7 +32,7 @@ std::string SystemMessage(DWORD error) {
                                 message.back() == L' '))
         message.pop_back();
     if (message.empty()) return "Windows error " + std::to_string(error);
-    return Narrow(message);
+    return Utf8(message);
 }
 
 FileProblem ProblemFromError(DWORD error) { return {KindOf(error), error, SystemMessage(error)}; }

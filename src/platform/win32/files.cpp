@@ -7,7 +7,7 @@
 #include "win32/errors.h"
 #include "win32/handles.h"
 #include "win32/long_path.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform {
 
@@ -18,8 +18,8 @@ constexpr DWORD kHidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 FolderEntry EntryOf(std::wstring_view name, std::wstring_view short_name, DWORD attributes,
                     std::optional<std::uint64_t> index) {
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    return {win32::Narrow(name), folder, !folder && (attributes & kHidden) == 0, (attributes & kHidden) != 0,
-            win32::Narrow(short_name), index, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+    return {Utf8(name), folder, !folder && (attributes & kHidden) == 0, (attributes & kHidden) != 0,
+            Utf8(short_name), index, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
 }
 
 // Nothing, with the problem of the call that failed where one is asked for.
@@ -118,7 +118,7 @@ FoundFile FindPlainFile(const std::string& path) {
     const win32::OwnedFind owner(find);
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     if ((data.dwFileAttributes & excluded) != 0) return {};
-    return {win32::Narrow(data.cFileName)};
+    return {Utf8(data.cFileName)};
 }
 
 // As FindFirstFile looks a name up: the long name or the 8.3 alias, letter case ignored.
@@ -146,7 +146,7 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
 }
 
 std::string AbsolutePath(const std::string& path) {
-    return win32::Narrow(win32::FullPathName(win32::Wide(path)));
+    return Utf8(win32::FullPathName(Utf16(path)));
 }
 
 }  // namespace vemor::platform

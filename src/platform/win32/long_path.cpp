@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform::win32 {
 
@@ -32,7 +32,7 @@ std::wstring Extended(const std::wstring& path) {
 }  // namespace
 
 std::wstring FilePath(std::string_view utf8_path) {
-    std::wstring path = Wide(utf8_path);
+    std::wstring path = Utf16(utf8_path);
     return path.size() < kClassicPathLimit ? path : Extended(path);
 }
 

@@ -3,12 +3,12 @@
 #include "process.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform {
 
 ProcessStart StartProcess(const std::string& path, WindowShow show) {
-    const std::wstring application = win32::Wide(path);
+    const std::wstring application = Utf16(path);
     // Quoted, so that a blank in a folder name cannot start "C:\Prog.exe" for "C:\Prog Files\x.exe".
     std::wstring command_line = L"\"" + application + L"\"";
     STARTUPINFOW startup{};

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "program_folder.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform {
 
@@ -24,7 +24,7 @@ std::string ProgramFolder() {
     if (last == std::wstring::npos) return {};
     // A drive root keeps its separator: the folder of C:\x.exe is C:\.
     const bool root = last == 0 || path[last - 1] == L':';
-    return win32::Narrow(std::wstring_view(path).substr(0, root ? last + 1 : last));
+    return Utf8(std::wstring_view(path).substr(0, root ? last + 1 : last));
 }
 
 }  // namespace vemor::platform

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "registry.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor::platform {
 namespace {
@@ -16,7 +16,7 @@ HKEY RootHandle(RegistryRoot root) {
 std::int32_t OpenRegistryKey(RegistryRoot root, const std::string& key_path,
                              std::uint32_t access, RegistryKey& key) {
     HKEY opened = nullptr;
-    const LONG status = RegOpenKeyExW(RootHandle(root), win32::Wide(key_path).c_str(), 0, access, &opened);
+    const LONG status = RegOpenKeyExW(RootHandle(root), Utf16(key_path).c_str(), 0, access, &opened);
     if (status == ERROR_SUCCESS) key = reinterpret_cast<RegistryKey>(opened);
     return status;
 }
@@ -25,7 +25,7 @@ std::int32_t QueryRegistryValue(RegistryKey key, const std::string& value_name,
                                 std::uint32_t& type, void* data, std::uint32_t& size) {
     DWORD found_type = 0;
     DWORD bytes = size;
-    const LONG status = RegQueryValueExW(reinterpret_cast<HKEY>(key), win32::Wide(value_name).c_str(),
+    const LONG status = RegQueryValueExW(reinterpret_cast<HKEY>(key), Utf16(value_name).c_str(),
                                          nullptr, &found_type, static_cast<BYTE*>(data), &bytes);
     type = found_type;
     size = bytes;
@@ -34,6 +34,6 @@ std::int32_t QueryRegistryValue(RegistryKey key, const std::string& value_name,
 
 std::int32_t CloseRegistryKey(RegistryKey key) { return RegCloseKey(reinterpret_cast<HKEY>(key)); }
 
-std::string RegistryText(std::wstring_view data) { return win32::Narrow(data); }
+std::string RegistryText(std::wstring_view data) { return Utf8(data); }
 
 }  // namespace vemor::platform

@@ -9,7 +9,7 @@
 #include "modSpezial.h"
 #include "state.h"
 #include "support/temp_tree.h"
-#include "win32/wide.h"
+#include "utf16.h"
 
 namespace vemor {
 namespace {
@@ -28,7 +28,7 @@ std::string Quoted(const std::string& text) {
 std::string Key(const std::string& key_path) { return Quoted("HKCU\\" + key_path); }
 
 // Runs commands through the command interpreter; true when the last one succeeded.
-bool RunCommands(const std::string& commands) { return _wsystem(platform::win32::Wide(commands).c_str()) == 0; }
+bool RunCommands(const std::string& commands) { return _wsystem(platform::Utf16(commands).c_str()) == 0; }
 
 class RegistrySandbox {
 public:
@@ -114,7 +114,7 @@ TEST(RegistryUnderWine, ShellFoldersOfTheCurrentUser) {
         EXPECT_EQ(folder, c.result.value_or(AppPath)) << c.what;
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(
-        std::filesystem::path(platform::win32::Wide(AppPath + "vemor_tests.exe"))))
+        std::filesystem::path(platform::Utf16(AppPath + "vemor_tests.exe"))))
         << AppPath;
 
     // The text comes with its NUL and the read buffer's last blank; a value missing from an

@@ -1,10 +1,10 @@
-#include "win32/wide.h"
+#include "utf16.h"
 
 #include <windows.h>
 
-namespace vemor::platform::win32 {
+namespace vemor::platform {
 
-std::wstring Wide(std::string_view utf8) {
+std::wstring Utf16(std::string_view utf8) {
     if (utf8.empty()) return {};
     const int size = static_cast<int>(utf8.size());
     const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
@@ -13,7 +13,7 @@ std::wstring Wide(std::string_view utf8) {
     return wide;
 }
 
-std::string Narrow(std::wstring_view wide) {
+std::string Utf8(std::wstring_view wide) {
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
     const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
@@ -22,4 +22,4 @@ std::string Narrow(std::wstring_view wide) {
     return utf8;
 }
 
-}  // namespace vemor::platform::win32
+}  // namespace vemor::platform
