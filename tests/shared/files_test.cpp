@@ -31,12 +31,11 @@ TEST(FindPlainFile, AnswersTheStoredNameOfPlainFilesOnly) {
         EXPECT_EQ(found.name, stored) << path;
         EXPECT_FALSE(found.problem) << path;
     }
-    // A path no file can have is no answer: a NUL natively, a "|" on Windows.
-    const std::string bad = tree.Path("a") + std::string(1, platform::kSeparator) +
+    // A path no file can have is no answer: a NUL natively, a "|" in a folder's name on Windows.
 #ifdef _WIN32
-                            "us|er.dat";
+    const std::string bad = tree.Path("a|b") + "\\user.dat";
 #else
-                            std::string("us\0er.dat", 9);
+    const std::string bad = tree.Path("a") + "/" + std::string("us\0er.dat", 9);
 #endif
     const platform::FoundFile found = platform::FindPlainFile(bad);
     ASSERT_TRUE(found.problem);

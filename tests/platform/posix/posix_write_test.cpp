@@ -5,7 +5,6 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -105,91 +104,6 @@ TEST(PosixWriteFile, NeverWritesWhatItMustNot) {
         EXPECT_EQ(std::distance(fs::directory_iterator(tree.Fs(folder)), fs::directory_iterator()), 1) << folder;
 }
 
-
-struct Identity {
-    ino_t inode;
-    nlink_t links;
-    mode_t mode;
-};
-
-Identity IdentityOf(const fs::path& path) {
-    struct stat info {};
-    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
-    return {info.st_ino, info.st_nlink, info.st_mode};
-}
-
-std::string Attribute(const fs::path& path, const char* name) {
-    std::string value(256, '\0');
-    const ssize_t size = getxattr(path.c_str(), name, value.data(), value.size());
-    return size < 0 ? "(none)" : value.substr(0, static_cast<std::size_t>(size));
-}
-
-// An access ACL as the kernel stores it: the owner, one more user, the group, the mask and
-// the others.
-std::string AclGranting(uid_t user) {
-    const auto entry = [](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
-        std::string bytes(8, '\0');
-        for (int i = 0; i < 2; ++i) bytes[i] = static_cast<char>(tag >> (8 * i));
-        for (int i = 0; i < 2; ++i) bytes[2 + i] = static_cast<char>(perm >> (8 * i));
-        for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>(id >> (8 * i));
-        return bytes;
-    };
-    return std::string("\x02\0\0\0", 4) + entry(0x01, 6, ~0u) + entry(0x02, 4, user) + entry(0x04, 4, ~0u) +
-           entry(0x10, 4, ~0u) + entry(0x20, 4, ~0u);
-}
-
-constexpr const char* kAcl = "system.posix_acl_access";
-
-struct KeepCase {
-    const char* name;
-    const char* before_value;  // Normdaten before the patch; other than "0" the length changes
-    bool second_name;          // a hard link besides
-    bool same_file;            // the file stays the one it was (inode)
-};
-
-void PrintTo(const KeepCase& c, std::ostream* os) { *os << c.name; }
-
-const KeepCase kKeepCases[] = {
-    {"same_length", "0", false, true},
-    {"same_length_with_a_second_name", "0", true, true},
-    {"other_length", "0.0", false, false},
-    {"other_length_with_a_second_name", "-0", true, true},
-};
-
-class PosixWriteKeeps : public ::testing::TestWithParam<KeepCase> {};
-
-// What the file system keeps about the file survives the patch: its identity and other names
-// where it is written in place, its mode, extended attributes and ACL in any case.
-TEST_P(PosixWriteKeeps, IdentityNamesAttributesAndAcl) {
-    const KeepCase& c = GetParam();
-    TempTree tree;
-    const std::string before = "[Optionen]\r\nNormdaten=" + std::string(c.before_value) + "\r\nB=2\r\n";
-    tree.File("s/sitzung.dat", before);
-    const fs::path file = tree.Fs("s/sitzung.dat");
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(setxattr(file.c_str(), "user.vemor", "kept", 4, 0), 0) << "the file system keeps no attributes";
-    const std::string acl = AclGranting(65534);
-    ASSERT_EQ(setxattr(file.c_str(), kAcl, acl.data(), acl.size(), 0), 0) << "the file system keeps no ACLs";
-    if (c.second_name) fs::create_hard_link(file, tree.Fs("s/kopie.dat"));
-    const Identity old = IdentityOf(file);
-
-    ASSERT_TRUE(platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1"));
-    const std::string after = "[Optionen]\r\nNormdaten=1\r\nB=2\r\n";
-    EXPECT_EQ(tree.Read("s/sitzung.dat"), after);
-    const Identity now = IdentityOf(file);
-    EXPECT_EQ(now.inode == old.inode, c.same_file);
-    EXPECT_EQ(now.links, old.links);
-    EXPECT_EQ(now.mode, old.mode);
-    if (c.second_name) {
-        EXPECT_EQ(tree.Read("s/kopie.dat"), after) << "the other name sees the patch";
-    }
-    EXPECT_EQ(Attribute(file, "user.vemor"), "kept");
-    EXPECT_EQ(Attribute(file, kAcl), acl);
-    EXPECT_EQ(tree.Names("s").size(), c.second_name ? 2u : 1u) << "nothing is left beside the file";
-}
-
-INSTANTIATE_TEST_SUITE_P(Patches, PosixWriteKeeps, ::testing::ValuesIn(kKeepCases),
-                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // A full disk refuses the copy that a change of length needs: the session is not patched,
 // standard error says why, and the file and its folder stay as they were. Mounting the small

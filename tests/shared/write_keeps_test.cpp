@@ -1,0 +1,131 @@
+// What the file system keeps about a session file survives its patch: its identity and its
+// other names where it is written in place, and in any case what the system records beside
+// its bytes (on Windows its attributes; on POSIX its mode, extended attributes and ACL).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#endif
+
+#include "profile.h"
+#include "support/temp_tree.h"
+
+namespace vemor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempTree;
+
+struct Identity {
+    std::uint64_t id;        // the file number or inode
+    std::uint64_t links;
+    std::string attributes;  // what is kept beside the bytes, in one text to compare
+};
+
+#ifdef _WIN32
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+
+void GiveAttributes(const fs::path& file) {
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+}
+
+Identity IdentityOf(const fs::path& path) {
+    const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+    BY_HANDLE_FILE_INFORMATION info{};
+    GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return {(static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, info.nNumberOfLinks,
+            std::to_string(info.dwFileAttributes & kKeptAttributes)};
+}
+#else
+constexpr const char* kAcl = "system.posix_acl_access";
+
+// An access ACL as the kernel stores it: the owner, one more user, the group, the mask and
+// the others.
+std::string AclGranting(uid_t user) {
+    const auto entry = [](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+        std::string bytes(8, '\0');
+        for (int i = 0; i < 2; ++i) bytes[i] = static_cast<char>(tag >> (8 * i));
+        for (int i = 0; i < 2; ++i) bytes[2 + i] = static_cast<char>(perm >> (8 * i));
+        for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>(id >> (8 * i));
+        return bytes;
+    };
+    return std::string("\x02\0\0\0", 4) + entry(0x01, 6, ~0u) + entry(0x02, 4, user) + entry(0x04, 4, ~0u) +
+           entry(0x10, 4, ~0u) + entry(0x20, 4, ~0u);
+}
+
+void GiveAttributes(const fs::path& file) {
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(setxattr(file.c_str(), "user.vemor", "kept", 4, 0), 0) << "the file system keeps no attributes";
+    const std::string acl = AclGranting(65534);
+    ASSERT_EQ(setxattr(file.c_str(), kAcl, acl.data(), acl.size(), 0), 0) << "the file system keeps no ACLs";
+}
+
+std::string Attribute(const fs::path& path, const char* name) {
+    std::string value(256, '\0');
+    const ssize_t size = getxattr(path.c_str(), name, value.data(), value.size());
+    return size < 0 ? "(none)" : value.substr(0, static_cast<std::size_t>(size));
+}
+
+Identity IdentityOf(const fs::path& path) {
+    struct stat info {};
+    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+    return {info.st_ino, info.st_nlink,
+            std::to_string(info.st_mode) + "|" + Attribute(path, "user.vemor") + "|" + Attribute(path, kAcl)};
+}
+#endif
+
+struct KeepCase {
+    const char* name;
+    const char* before_value;  // Normdaten before the patch; other than "0" the length changes
+    bool second_name;          // a hard link besides
+    bool same_file;            // the file stays the one it was
+};
+
+void PrintTo(const KeepCase& c, std::ostream* os) { *os << c.name; }
+
+const KeepCase kKeepCases[] = {
+    {"same_length", "0", false, true},
+    {"same_length_with_a_second_name", "0", true, true},
+    {"other_length", "0.0", false, false},
+    {"other_length_with_a_second_name", "-0", true, true},
+};
+
+class WriteKeeps : public ::testing::TestWithParam<KeepCase> {};
+
+TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
+    const KeepCase& c = GetParam();
+    TempTree tree;
+    tree.File("s/sitzung.dat", "[Optionen]\r\nNormdaten=" + std::string(c.before_value) + "\r\nB=2\r\n");
+    const fs::path file = tree.Fs("s/sitzung.dat");
+    GiveAttributes(file);
+    if (c.second_name) fs::create_hard_link(file, tree.Fs("s/kopie.dat"));
+    const Identity old = IdentityOf(file);
+
+    ASSERT_TRUE(platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1"));
+    const std::string after = "[Optionen]\r\nNormdaten=1\r\nB=2\r\n";
+    EXPECT_EQ(tree.Read("s/sitzung.dat"), after);
+    const Identity now = IdentityOf(file);
+    EXPECT_EQ(now.id == old.id, c.same_file);
+    EXPECT_EQ(now.links, old.links);
+    EXPECT_EQ(now.attributes, old.attributes);
+    if (c.second_name) {
+        EXPECT_EQ(tree.Read("s/kopie.dat"), after) << "the other name sees the patch";
+    }
+    EXPECT_EQ(tree.Names("s").size(), c.second_name ? 2u : 1u) << "nothing is left beside the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(Patches, WriteKeeps, ::testing::ValuesIn(kKeepCases),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+}  // namespace
+}  // namespace vemor
