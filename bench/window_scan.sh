@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the main window's refresh scan under Wine from another process (tests/gui/
-# scan_driver.cpp) against the Windows command-line program's preview of the same tree, in
+# window_scan_driver.cpp) against the Windows command-line program's preview of the same tree, in
 # alternating order, on a virtual screen. No part of the test command.
 #
 #   bench/window_scan.sh [OPTION...]      options (defaults in brackets):
@@ -49,11 +49,13 @@ say "Building"
 mkdir -p "$out"
 c++ -O2 -std=c++20 -o "$out/make_tree" bench/make_tree.cpp
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target vemor_patch_72_01 vemor-patch scan_driver >/dev/null
+cmake --build --preset windows --target vemor_patch_72_01 vemor-patch >/dev/null
+x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/window_scan_driver.exe" \
+    bench/window_scan_driver.cpp
 build=$PWD/build/windows
 [ ${#programs[@]} -gt 0 ] || programs=("$build/src/vemor_patch_72_01.exe")
 cli=$build/src/vemor-patch.exe
-driver=$build/tests/gui/scan_driver.exe
+driver=$out/window_scan_driver.exe
 
 # A prefix of its own with the window fonts, whose empty documents folder gives the first
 # preview one line and leaves "Ausführen" disabled.

@@ -3,7 +3,7 @@
 // for its line count every 20 ms. Prints one line:
 //   seconds=S answers=N slowest_answer_ms=M counts_seen=C hung=H lines=L selection=I top=T
 // (S from the click to "Ausführen" enabled; H how often IsHungAppWindow said yes) and writes
-// the lines, UTF-8 with CR LF, to LINES_FILE. Usage: scan_driver PROGRAM FOLDER LINES_FILE
+// the lines, UTF-8 with CR LF, to LINES_FILE. Usage: window_scan_driver PROGRAM FOLDER LINES_FILE
 // The program's own first preview, of its default folder, must leave "Ausführen" disabled.
 #include <windows.h>
 
