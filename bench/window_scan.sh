@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Measures the main window's refresh scan under Wine from another process (tests/gui/
-# window_scan_driver.cpp) against the Windows command-line program's preview of the same tree, in
+# Measures the main window's refresh scan under Wine from another process
+# (bench/window_scan_driver.cpp) against the Windows command-line program's preview of the same tree, in
 # alternating order, on a virtual screen. No part of the test command.
 #
 #   bench/window_scan.sh [OPTION...]      options (defaults in brackets):
