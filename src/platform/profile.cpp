@@ -47,7 +47,7 @@ struct ProfileStep::State {
     std::optional<FileReading> reading;  // made when the first value is asked for
     std::optional<FileProblem> write_problem;
 
-    const FileReading& Read() {
+    FileReading& Read() {
         if (!reading) reading = ReadProfileFile(file);
         return *reading;
     }
@@ -95,12 +95,12 @@ WriteResult WriteProfileText(const std::string& file, const std::string& section
     std::optional<FileReading> own;
     ProfileStep::State* step = StepFor(file);
     // The value goes into the version this step read, or, outside a step, the version read now.
-    const FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
+    FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
     EditOutcome outcome;
     if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
     if (step) {
         // The next value comes from the file as it is now: the read-back must see the disk.
-        step->reading = std::move(outcome.after);
+        if (!outcome.read_back) step->reading.reset();
         step->write_problem = outcome.problem;
     }
     return {outcome.problem};

@@ -24,9 +24,10 @@ FileReading ReadProfileFile(const std::string& path);
 // What a write left behind.
 struct EditOutcome {
     std::optional<FileProblem> problem;  // nothing when the edit reached the disk
-    // The file read again through the handle that wrote it, after the flush, where that was
-    // the handle of the file now stored under the name; else the caller reads it again.
-    std::optional<FileReading> after;
+    // Whether the reading now holds the file as read again, after the flush, through the handle
+    // that wrote it (where that is the file now stored under the name); else the caller reads
+    // it again. The reading's own room serves, so that a large file is not held twice.
+    bool read_back = false;
 };
 
 // Makes edit in the file that was read, and only in the version read. The file is held
@@ -35,6 +36,6 @@ struct EditOutcome {
 // length is written in place; one that does not replaces the file by a flushed copy in one
 // step, keeping its attributes. A file that was missing when read is made, unless one has
 // appeared since. Everything written is flushed to disk before this returns.
-EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit);
+EditOutcome WriteProfileEdit(FileReading& read, const ByteEdit& edit);
 
 }  // namespace vemor::platform

@@ -18,6 +18,7 @@
 #include "modSpezial.h"
 #include "scan_sessions.h"
 #include "state.h"
+#include "support/result_text.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -192,11 +193,11 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
     const Case cases[] = {
         {"one session", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
                          {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0")}},
-         {"Anna Beispiel", "  >> Kurzform 1 vom 01.03.2024    [Patch ausführen (0)]"}, true},
+         {"Anna Beispiel", test::Pending("Kurzform 1 vom 01.03.2024")}, true},
         {"already patched", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
                              {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "1")}},
-         {"Keine Sitzung für diesen Patch gefunden (0 von 1) "}, false},
-        {"empty folder", {}, {"Keine Sitzung für diesen Patch gefunden (0 von 0) "}, false},
+         {test::NoSession(1)}, false},
+        {"empty folder", {}, {test::NoSession(0)}, false},
     };
     for (const Case& c : cases) {
         test::TempTree client_tree;

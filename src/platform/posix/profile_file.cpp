@@ -94,19 +94,19 @@ Problem Lock(int fd) {
 
 // The changed bytes where they stand, flushed. Should that fail, the old bytes go back, so
 // that the file does not claim a value the disk may not hold.
-EditOutcome WriteInPlace(const std::string& path, int fd, std::string_view bytes, const ByteEdit& edit) {
+EditOutcome WriteInPlace(FileReading& read, int fd, const ByteEdit& edit) {
+    const std::string_view bytes = read.bytes;
     const ByteEdit change = Narrowed(bytes, edit);
     if (!change.insert.empty()) {
         const auto offset = static_cast<off_t>(change.offset);
         if (const auto error = posix::WriteDurablyAt(fd, change.insert, offset)) {
             posix::WriteDurablyAt(fd, bytes.substr(change.offset, change.erase), offset);
-            return {ProblemFromErrno(*error), std::nullopt};
+            return {ProblemFromErrno(*error)};
         }
         Reached(WriteStage::kWrittenInPlace);
     }
-    FileReading after{path, std::nullopt, {}};
-    after.problem = posix::ReadFromStart(fd, bytes.size(), after.bytes);
-    return {std::nullopt, std::move(after)};
+    read.problem = posix::ReadFromStart(fd, bytes.size(), read.bytes);
+    return {std::nullopt, true};
 }
 
 // A file with other names besides keeps them only if it is rewritten where it stands; that
@@ -115,8 +115,8 @@ EditOutcome RewriteInPlace(int fd, std::string_view bytes, const ByteEdit& edit)
     const std::string tail = edit.insert + std::string(bytes.substr(edit.offset + edit.erase));
     const auto size = static_cast<off_t>(edit.offset + tail.size());
     if (const auto error = posix::WriteAt(fd, tail, static_cast<off_t>(edit.offset)))
-        return {ProblemFromErrno(*error), std::nullopt};
-    if (ftruncate(fd, size) != 0 || fdatasync(fd) != 0) return {ProblemFromErrno(errno), std::nullopt};
+        return {ProblemFromErrno(*error)};
+    if (ftruncate(fd, size) != 0 || fdatasync(fd) != 0) return {ProblemFromErrno(errno)};
     return {};
 }
 
@@ -129,7 +129,7 @@ std::string FileBehind(const std::string& path) {
 EditOutcome WriteOtherLength(const std::string& path, int fd, const struct stat& info, std::string_view bytes,
                              const ByteEdit& edit) {
     if (info.st_nlink > 1) return RewriteInPlace(fd, bytes, edit);
-    return {posix::ReplaceHeldFile(FileBehind(path), fd, info, Edited(bytes, edit)), std::nullopt};
+    return {posix::ReplaceHeldFile(FileBehind(path), fd, info, Edited(bytes, edit))};
 }
 
 }  // namespace
@@ -144,28 +144,28 @@ FileReading ReadProfileFile(const std::string& path) {
     return other == path ? reading : ReadAt(other);
 }
 
-EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
+EditOutcome WriteProfileEdit(FileReading& read, const ByteEdit& edit) {
     if (read.problem && read.problem->kind == FileProblem::Kind::kMissing)
-        return {posix::MakeFile(read.path, Edited(read.bytes, edit)), std::nullopt};
+        return {posix::MakeFile(read.path, Edited(read.bytes, edit))};
     // What could not be read cannot be compared, and is not written.
-    if (read.problem) return {read.problem, std::nullopt};
+    if (read.problem) return {read.problem};
     const std::string& path = read.path;
     const posix::Descriptor fd = posix::Open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (!fd) return {RefusedOpen(path, errno), std::nullopt};
+    if (!fd) return {RefusedOpen(path, errno)};
     std::optional<struct stat> info;
     const bool same_length = edit.insert.size() == edit.erase;
     if (OverridesPermissions() || !same_length) {
-        if (fstat(fd.get(), &info.emplace()) != 0) return {ProblemFromErrno(errno), std::nullopt};
-        if (!S_ISREG(info->st_mode)) return {Changed(), std::nullopt};
-        if (!(info->st_mode & S_IWUSR)) return {FileProblem{FileProblem::Kind::kReadOnly}, std::nullopt};
+        if (fstat(fd.get(), &info.emplace()) != 0) return {ProblemFromErrno(errno)};
+        if (!S_ISREG(info->st_mode)) return {Changed()};
+        if (!(info->st_mode & S_IWUSR)) return {FileProblem{FileProblem::Kind::kReadOnly}};
     }
     if (!OverridesPermissions()) {
-        if (Problem problem = FolderTakesWrites(path)) return {problem, std::nullopt};
+        if (Problem problem = FolderTakesWrites(path)) return {problem};
     }
-    if (Problem problem = Lock(fd.get())) return {problem, std::nullopt};
-    if (!posix::HoldsExactly(fd.get(), read.bytes)) return {Changed(), std::nullopt};
+    if (Problem problem = Lock(fd.get())) return {problem};
+    if (!posix::HoldsExactly(fd.get(), read.bytes)) return {Changed()};
     Reached(WriteStage::kHeld);
-    if (same_length) return WriteInPlace(path, fd.get(), read.bytes, edit);
+    if (same_length) return WriteInPlace(read, fd.get(), edit);
     return WriteOtherLength(path, fd.get(), *info, read.bytes, edit);
 }
 

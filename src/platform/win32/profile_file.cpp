@@ -37,42 +37,42 @@ FileProblem RefusedOpen(const std::wstring& path, DWORD error) {
 
 // The changed bytes where they stand. Should the flush fail, the old bytes go back, so that
 // the file does not claim a value the disk may not hold.
-EditOutcome WriteInPlace(const std::string& path, HANDLE file, std::string_view bytes, const ByteEdit& edit) {
+EditOutcome WriteInPlace(FileReading& read, HANDLE file, const ByteEdit& edit) {
+    const std::string_view bytes = read.bytes;
     const ByteEdit change = Narrowed(bytes, edit);
     if (!change.insert.empty()) {
         if (const auto error = win32::WriteAt(file, change.insert, change.offset))
-            return {win32::ProblemFromError(*error), std::nullopt};
+            return {win32::ProblemFromError(*error)};
         Reached(WriteStage::kWrittenInPlace);
         if (!FlushFileBuffers(file)) {
             const DWORD error = GetLastError();
             win32::WriteAt(file, bytes.substr(change.offset, change.erase), change.offset);
             FlushFileBuffers(file);
-            return {win32::ProblemFromError(error), std::nullopt};
+            return {win32::ProblemFromError(error)};
         }
     }
-    FileReading after{path, std::nullopt, {}};
-    after.problem = win32::ReadFromStart(file, bytes.size(), after.bytes);
-    return {std::nullopt, std::move(after)};
+    read.problem = win32::ReadFromStart(file, bytes.size(), read.bytes);
+    return {std::nullopt, true};
 }
 
 // A file with other names besides keeps them only if it is rewritten where it stands; that
 // is no single step, but no other program may write it meanwhile.
 EditOutcome RewriteInPlace(HANDLE file, std::string_view bytes, const ByteEdit& edit) {
     const std::string tail = edit.insert + std::string(bytes.substr(edit.offset + edit.erase));
-    if (const auto error = win32::WriteAt(file, tail, edit.offset)) return {win32::ProblemFromError(*error), std::nullopt};
+    if (const auto error = win32::WriteAt(file, tail, edit.offset)) return {win32::ProblemFromError(*error)};
     FILE_END_OF_FILE_INFO end{};
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(edit.offset + tail.size());
     if (!SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) || !FlushFileBuffers(file))
-        return {win32::ProblemFromError(GetLastError()), std::nullopt};
+        return {win32::ProblemFromError(GetLastError())};
     return {};
 }
 
 EditOutcome WriteOtherLength(const std::string& path, win32::OwnedHandle& held, std::string_view bytes,
                              const ByteEdit& edit) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(held.get(), &info)) return {win32::ProblemFromError(GetLastError()), std::nullopt};
+    if (!GetFileInformationByHandle(held.get(), &info)) return {win32::ProblemFromError(GetLastError())};
     if (info.nNumberOfLinks > 1) return RewriteInPlace(held.get(), bytes, edit);
-    return {win32::ReplaceHeldFile(path, held, info.dwFileAttributes, Edited(bytes, edit)), std::nullopt};
+    return {win32::ReplaceHeldFile(path, held, info.dwFileAttributes, Edited(bytes, edit))};
 }
 
 }  // namespace
@@ -90,21 +90,21 @@ FileReading ReadProfileFile(const std::string& path) {
     return reading;
 }
 
-EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
+EditOutcome WriteProfileEdit(FileReading& read, const ByteEdit& edit) {
     if (read.problem && read.problem->kind == FileProblem::Kind::kMissing)
-        return {win32::MakeFile(read.path, Edited(read.bytes, edit)), std::nullopt};
+        return {win32::MakeFile(read.path, Edited(read.bytes, edit))};
     // What could not be read cannot be compared, and is not written.
-    if (read.problem) return {read.problem, std::nullopt};
+    if (read.problem) return {read.problem};
     const std::wstring path = win32::FilePath(read.path);
     // No other writer, and no rename or deletion but one that shares as we do, until we are done.
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                     FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {RefusedOpen(path, GetLastError()), std::nullopt};
+    if (file == INVALID_HANDLE_VALUE) return {RefusedOpen(path, GetLastError())};
     win32::OwnedHandle held(file);
-    if (!win32::HoldsExactly(held.get(), read.bytes)) return {Changed(), std::nullopt};
+    if (!win32::HoldsExactly(held.get(), read.bytes)) return {Changed()};
     Reached(WriteStage::kHeld);
-    if (edit.insert.size() == edit.erase) return WriteInPlace(read.path, held.get(), read.bytes, edit);
+    if (edit.insert.size() == edit.erase) return WriteInPlace(read, held.get(), edit);
     return WriteOtherLength(read.path, held, read.bytes, edit);
 }
 
