@@ -4,7 +4,8 @@
 //                      (sitzung.dat in any letter case)
 //   floor apply ROOT   the same, and every session file waiting for the patch changed in place
 //                      after its read: open O_RDWR, pwrite of the one changed byte at its
-//                      offset, fdatasync, one pread of the whole file as the read-back, close
+//                      offset, fdatasync, close; then the read-back by name: open, one read of
+//                      the whole file, close
 // No profile parsing: the pending sessions are told apart by plain substring search, which is
 // exact for the generated trees. Self-contained on purpose, so that it measures the file
 // system and nothing of the program it is compared with. bench/wine_floor.cpp is the same for
@@ -49,18 +50,21 @@ std::size_t PendingFlag(const std::string& text) {
     return at == std::string::npos ? at : at + std::strlen("Normdaten=");
 }
 
-// Changes the flag of a pending session file in place and reads the whole file back; the
-// read-back asks for one byte more than it expects, so that one call also tells the end.
+// Changes the flag of a pending session file in place, then reads the whole file back through
+// a new open by its name, as the read-back must to see the file under the name; the read asks
+// for one byte more than it expects, so that one call also tells the end.
 bool Patch(const std::string& path, std::string& contents, std::size_t flag) {
     const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     contents[flag] = '1';
+    const bool written = pwrite(fd, &contents[flag], 1, static_cast<off_t>(flag)) == 1 && fdatasync(fd) == 0;
+    if (close(fd) != 0 || !written) return false;
+    const int again = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (again < 0) return false;
     std::string back(contents.size() + 1, '\0');
-    const off_t at = static_cast<off_t>(flag);
-    const bool ok = pwrite(fd, &contents[flag], 1, at) == 1 && fdatasync(fd) == 0 &&
-                    pread(fd, back.data(), back.size(), 0) == static_cast<ssize_t>(contents.size()) &&
-                    back.compare(0, contents.size(), contents) == 0;
-    return close(fd) == 0 && ok;
+    const bool same = read(again, back.data(), back.size()) == static_cast<ssize_t>(contents.size()) &&
+                      back.compare(0, contents.size(), contents) == 0;
+    return close(again) == 0 && same;
 }
 
 bool IsSessionFile(const char* name) {

@@ -6,9 +6,10 @@
 //                           (sitzung.dat), in any letter case
 //   wine_floor apply ROOT   the same, and every session file waiting for the patch changed in
 //                           place after its read: CreateFileW for reading and writing that
-//                           lets no other writer in, WriteFile of the one changed byte at its
-//                           offset, FlushFileBuffers, one ReadFile of the whole file from offset
-//                           0 as the read-back, CloseHandle
+//                           lets no other program write, rename or delete it, WriteFile of the
+//                           one changed byte at its offset, FlushFileBuffers, CloseHandle; then
+//                           the read-back by name: CreateFileW, one ReadFile of the whole file,
+//                           CloseHandle
 // ROOT is a Windows path (Z:\... under Wine). The output line is floor.cpp's. No profile
 // parsing: pending sessions are told apart by the same plain substring search as there, exact
 // for the generated trees. Self-contained on purpose, so that it measures the file system and
@@ -98,21 +99,28 @@ OVERLAPPED At(std::size_t offset) {
     return at;
 }
 
-// Changes the flag of a pending session file in place and reads the whole file back; the
-// read-back asks for one byte more than it expects, so that one call also tells the end.
+// Changes the flag of a pending session file in place, then reads the whole file back through
+// a new open by its name, as the read-back must to see the file under the name; the read asks
+// for one byte more than it expects, so that one call also tells the end.
 bool Patch(const std::wstring& path, std::string& contents, std::size_t flag) {
     if (contents.size() >= MAXDWORD) return false;
-    const Handle file(CreateFileW(FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file.valid()) return false;
-    contents[flag] = '1';
-    OVERLAPPED at = At(flag);
-    DWORD done = 0;
-    if (!WriteFile(file.get(), &contents[flag], 1, &done, &at) || done != 1) return false;
-    if (!FlushFileBuffers(file.get())) return false;
+    {
+        const Handle file(CreateFileW(FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        if (!file.valid()) return false;
+        contents[flag] = '1';
+        OVERLAPPED at = At(flag);
+        DWORD done = 0;
+        if (!WriteFile(file.get(), &contents[flag], 1, &done, &at) || done != 1) return false;
+        if (!FlushFileBuffers(file.get())) return false;
+    }
+    const Handle again(CreateFileW(FilePath(path).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr));
+    if (!again.valid()) return false;
     std::string back(contents.size() + 1, '\0');
-    OVERLAPPED start = At(0);
-    if (!ReadFile(file.get(), back.data(), static_cast<DWORD>(back.size()), &done, &start)) return false;
+    DWORD done = 0;
+    if (!ReadFile(again.get(), back.data(), static_cast<DWORD>(back.size()), &done, nullptr)) return false;
     return done == contents.size() && back.compare(0, done, contents) == 0;
 }
 

@@ -6,13 +6,14 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
     using Kind = platform::FileProblem::Kind;
     switch (problem.kind) {
         case Kind::kMissing: return "no longer there";
-        case Kind::kNotAFile: return "not a file";
+        case Kind::kNotAFile: return "not a regular file";
         case Kind::kDenied: return "permission denied";
         case Kind::kReadOnly: return "write-protected";
         case Kind::kLocked: return "locked by another program";
         case Kind::kChanged: return "changed since it was read";
         case Kind::kNoSpace: return "no space left on the device";
         case Kind::kBadName: return "no file can have that name";
+        case Kind::kNoMemory: return "not enough memory";
         case Kind::kOther: break;
     }
     if (!problem.text.empty()) return problem.text;

@@ -104,7 +104,6 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
         return;
     }
     WriteIniValue(file, "Optionen", "Normdaten", "1");
-    // Only the value read back tells whether the write took effect.
     const ProfileValue read_back = ReadIniValue(file, "Optionen", "Normdaten", "0");
     double number = 0;
     try {
@@ -114,7 +113,9 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
         Report(run, NotPatched(step, file, read_back));
         throw;
     }
-    if (number == 1) {
+    // Patched only by this run's own write: a 1 that another program wrote, or that a file held
+    // by another program happens to hold, is no patch of ours.
+    if (number == 1 && !step.WriteProblem()) {
         list.Append(PatchedEntry(label));
         return;
     }

@@ -46,9 +46,20 @@ struct ProfileStep::State {
     std::string file;
     std::optional<FileReading> reading;  // made when the first value is asked for
     std::optional<FileProblem> write_problem;
+    // After a write, the file it went into: the read-back must find that very file under the name.
+    std::optional<FileIdentity> written;
 
     FileReading& Read() {
-        if (!reading) reading = ReadProfileFile(file);
+        if (reading) return *reading;
+        reading = ReadProfileFile(file, written.has_value());
+        if (!written) return *reading;
+        const bool gone = reading->problem && reading->problem->kind == FileProblem::Kind::kMissing;
+        if (gone || (!reading->problem && reading->identity != written)) {
+            // The file written is no longer under the name; what stands there now says nothing of the write.
+            write_problem = FileProblem{FileProblem::Kind::kChanged};
+            if (!gone) reading->problem = write_problem;
+            reading->bytes.clear();
+        }
         return *reading;
     }
 };
@@ -66,7 +77,7 @@ ProfileStep::State* StepFor(const std::string& file) {
 
 }  // namespace
 
-ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, std::nullopt, std::nullopt}) {
+ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, std::nullopt, std::nullopt, std::nullopt}) {
     steps.push_back(state_.get());
 }
 
@@ -99,9 +110,10 @@ WriteResult WriteProfileText(const std::string& file, const std::string& section
     EditOutcome outcome;
     if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
     if (step) {
-        // The next value comes from the file as it is now: the read-back must see the disk.
-        if (!outcome.read_back) step->reading.reset();
+        // The next value comes from the file on disk, opened anew by its name.
+        step->reading.reset();
         step->write_problem = outcome.problem;
+        step->written = outcome.written;
     }
     return {outcome.problem};
 }

@@ -8,12 +8,10 @@ namespace vemor::platform::test_hooks {
 
 // The moments of a write at which a test ends the process, as a crash or a power cut would.
 enum class WriteStage {
-    kHeld,               // held against other writers and compared; nothing written yet
-    kWrittenInPlace,     // the changed bytes written in place
-    kTemporaryCreated,   // a copy to replace the file with exists, empty
-    kTemporaryWritten,   // the copy holds the new contents and the file's attributes
-    kTemporaryFlushed,   // the copy is on disk
-    kReplaced,           // the copy stands under the file's name
+    kBegun,           // asked to write; nothing held or checked yet
+    kHeld,            // held against other writers and compared; nothing written yet
+    kWrittenInPlace,  // the changed bytes written where they stand, the file at its old size
+    kCut,             // a file that got shorter cut to its new size; not yet flushed
 };
 
 // Called at each stage a write passes.

@@ -34,7 +34,6 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
     tree.File("A/2/sitzung.dat", SessionFile("Zwei", kShortForm1, "0"));
     test::MakeReadOnly(tree.Fs("A/2/sitzung.dat"));
-    if (!test::ReadOnlyBinds()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
     // Without a folder the run takes the documents folder's client-data folder.
     TempTree documents;
     documents.File("Eigene Diagnostik/C/user.dat", ClientFile("C", "D"));
@@ -57,6 +56,10 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     // A label that looks like a result: only what the run did decides the status.
     odd.File("mimic/K/user.dat", ClientFile("K", "L"));
     odd.File("mimic/K/1/sitzung.dat", SessionFile("x    [Patch NICHT ausgef\xFChrt (0)]", kShortForm1, "0"));
+    // A session file far larger than memory, never written but at its end.
+    odd.File("huge/A/user.dat", ClientFile("A", "B"));
+    odd.File("huge/A/1/sitzung.dat", "");
+    std::filesystem::resize_file(odd.Fs("huge/A/1/sitzung.dat"), std::uintmax_t{1} << 41);
     const std::string kExpected = "vemor-patch: expected 'preview [FOLDER]' or 'apply [FOLDER]'\n";
     const std::string none = Lines({test::NoSession(0)});
 
@@ -90,6 +93,8 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         {{"preview", "--version"}, 0, "1.00.0004\n", ""},
         {{"preview", "--", "--help"}, 3, none, "vemor-patch: --help: no such folder\n"},
         {{"preview", "--bogus"}, 2, "", "vemor-patch: unknown option '--bogus'\n"},
+        {{"apply", odd.Path("huge")}, 4, Lines({test::NoSession(1)}),
+         "vemor-patch: " + EscapePath(odd.Path("huge/A/1/sitzung.dat")) + ": cannot be read (not enough memory)\n"},
         // FOLDER as given, on one line.
         {{"preview", "fehlt\nauch"}, 3, none, "vemor-patch: fehlt\\x0Aauch: no such folder\n"},
         // One result per line, control characters escaped.
@@ -209,7 +214,7 @@ TEST(Cli, WordsWhatARunCouldNotDo) {
         {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is 0", "0"},
         {Kind::kWrongReadBack, {Problem::Kind::kOther}, "not patched: the value read back is empty", ""},
         {Kind::kFileUnreadable, {Problem::Kind::kDenied, 13, "Permission denied"}, "cannot be read (permission denied)"},
-        {Kind::kFileUnreadable, {Problem::Kind::kNotAFile, 21, "Is a directory"}, "cannot be read (not a file)"},
+        {Kind::kFileUnreadable, {Problem::Kind::kNotAFile, 21, "Is a directory"}, "cannot be read (not a regular file)"},
         {Kind::kFolderUnreadable, {Problem::Kind::kLocked, 32, "The process cannot access the file"},
          "cannot be read (locked by another program)"},
     };

@@ -8,6 +8,7 @@
 #include "scan_sessions.h"
 #include "state.h"
 #include "support/capture.h"
+#include "support/holders.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
 #include "test_hooks.h"
@@ -223,7 +224,6 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
     tree.File("A/2/sitzung.dat", SessionFile("Test 2", kShortForm1, "0"));
     test::MakeReadOnly(tree.Fs("A/1/sitzung.dat"));
-    if (!test::ReadOnlyBinds()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
 
     const Result result = RunScan(tree, true);
     EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0"), Patched("Test 2")}));
@@ -233,20 +233,56 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
 }
 
-// A write that reports success but does not arrive, as on a server that loses it: only the
-// value read back shows it, and the report quotes that value.
-TEST(ScanApply, AWriteLostOnItsWayIsReportedWithTheValueReadBack) {
-    TempTree tree;
-    tree.File("A/user.dat", ClientFile("A", "B"));
-    tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
-    platform::test_hooks::lose_writes = true;
-    const Result result = RunScan(tree, true);
-    platform::test_hooks::lose_writes = false;
-    EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0")}));
-    ASSERT_EQ(result.reports.size(), 1u);
-    EXPECT_EQ(result.reports[0].kind, ScanReport::Kind::kWrongReadBack);
-    EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
-    EXPECT_EQ(result.reports[0].read_back, "0");
+// Patched is only what this run wrote itself: not a write lost on its way, as on a server that
+// loses it, nor a 1 another program wrote between the scan's reading and its write.
+TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
+    using platform::test_hooks::WriteStage;
+    struct Case {
+        const char* name;
+        std::function<test::Holder(const TempTree&)> meanwhile;  // when the write begins
+        Lines lines;
+        ScanReport::Kind kind;
+        std::optional<platform::FileProblem::Kind> why;
+    };
+    const auto patched_by_another = [](const TempTree& t) {
+        t.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "1"));
+        return test::Holder();
+    };
+    const Case cases[] = {
+        {"lost_on_its_way", nullptr, {"A B", NotPatched("Test 1", "0")}, ScanReport::Kind::kWrongReadBack, std::nullopt},
+        {"patched_by_another_run_first", patched_by_another, {"A B", NotPatched("Test 1", "1")},
+         ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kChanged},
+        {"held_by_a_program_that_wrote_a_1",
+         [&](const TempTree& t) {
+             patched_by_another(t);
+#ifdef _WIN32
+             return test::HoldOpen(t.Fs("A/1/sitzung.dat"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+#else
+             return test::HoldLocked(t.Fs("A/1/sitzung.dat"), test::Lock::kFlock);
+#endif
+         },
+         {"A B", NotPatched("Test 1", "1")}, ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kLocked},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempTree tree;
+        tree.File("A/user.dat", ClientFile("A", "B"));
+        tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+        test::Holder holder;
+        platform::test_hooks::lose_writes = !c.meanwhile;
+        platform::test_hooks::write_stage = [&](WriteStage stage) {
+            if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree);
+        };
+        const Result result = RunScan(tree, true);
+        platform::test_hooks::lose_writes = false;
+        platform::test_hooks::write_stage = nullptr;
+        EXPECT_EQ(result.lines, c.lines);
+        ASSERT_EQ(result.reports.size(), 1u);
+        EXPECT_EQ(result.reports[0].kind, c.kind);
+        EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
+        if (c.why) EXPECT_EQ(result.reports[0].problem.kind, *c.why);
+        else EXPECT_EQ(result.reports[0].read_back, "0");
+    }
 }
 
 TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {

@@ -131,21 +131,14 @@ void MakeReadOnly(const fs::path& path) {
                     fs::perm_options::remove);
 }
 
-bool ReadOnlyBinds() {
+bool PermissionsBind() {
 #ifdef _WIN32
+    // Wine leaves it to the file permissions, which root ignores.
     TempTree tree;
     tree.File("probe.dat", "x");
     MakeReadOnly(tree.Fs("probe.dat"));
     std::ofstream out(tree.Fs("probe.dat"), std::ios::binary | std::ios::app);
     return !out.is_open();
-#else
-    return true;
-#endif
-}
-
-bool PermissionsBind() {
-#ifdef _WIN32
-    return ReadOnlyBinds();
 #else
     TempTree tree;
     tree.File("probe.dat", "x");

@@ -55,10 +55,6 @@ inline constexpr const char* kShortForm3 = "UVJYX0RfU1RBTkRBUkRfX0tGMw==";
 // Takes every write permission away: the read-only attribute on Windows.
 void MakeReadOnly(const std::filesystem::path& path);
 
-// Whether a read-only file is safe from our writes. Natively the program refuses them itself,
-// also for root; Wine leaves it to the file permissions, which root ignores.
-bool ReadOnlyBinds();
-
 // Whether file permissions bind this process as they bind an ordinary user; root reads and
 // writes anything, so a check of refused access means nothing for it.
 bool PermissionsBind();

@@ -11,13 +11,14 @@ namespace vemor::platform {
 struct FileProblem {
     enum class Kind {
         kMissing,   // nothing is stored under the name (any more)
-        kNotAFile,  // a folder or a device where a file was expected
+        kNotAFile,  // a folder, device, pipe or socket where a file of bytes was expected
         kDenied,    // the user may not read or write it
         kReadOnly,  // write-protected
         kLocked,    // another program holds it
         kChanged,   // changed since it was read
         kNoSpace,   // the disk, or the user's share of it, is full
         kBadName,   // no file can have that name: a character a name may not hold
+        kNoMemory,  // too large to be held in memory
         kOther,     // anything else the system reported
     };
     Kind kind;

@@ -34,6 +34,9 @@ public:
     Handle get() const { return handle_.value_or(Handle{}); }
     explicit operator bool() const { return handle_.has_value(); }
 
+    // Gives the handle up to the caller, who closes it from now on.
+    Handle Release() { return *std::exchange(handle_, std::nullopt); }
+
     // Closes now, for callers that must know whether closing worked: the closer's own
     // status, or the status's default when nothing was owned.
     Status Close() {

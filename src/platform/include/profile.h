@@ -36,7 +36,8 @@ public:
     // Why the latest reading of the file in this step found no text: missing, or a problem
     // a report should name. Nothing while the file was read or has not been read yet.
     std::optional<FileProblem> ReadProblem() const;
-    // Why the step's write did not reach the file; nothing when it did or none was made.
+    // Why the step's write did not reach the file, or, once the file has been read back, why
+    // the file now under the name is not the one written; nothing when it did or none was made.
     std::optional<FileProblem> WriteProblem() const;
 
     struct State;

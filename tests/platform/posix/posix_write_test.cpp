@@ -105,34 +105,66 @@ TEST(PosixWriteFile, NeverWritesWhatItMustNot) {
 }
 
 
-// A full disk refuses the copy that a change of length needs: the session is not patched,
-// standard error says why, and the file and its folder stay as they were. Mounting the small
-// disk takes root.
-TEST(PosixWriteFile, OnAFullDiskSaysSoAndLeavesAllAsItWas) {
+// On a full disk a value that needs more room is refused before anything is written, and the
+// file stays byte for byte as it was, other names and all: the session is not patched and
+// standard error says why. One that needs less is patched. Mounting the small disk takes root.
+TEST(PosixWriteFile, OnAFullDiskWritesOnlyWhatNeedsNoRoom) {
     TempTree tree;
     tree.Folder("disk");
     if (mount("vemor", tree.Path("disk").c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "mounting a small file system takes root: " << std::strerror(errno);
-    const std::string session = test::Crlf("[TreeData]\nBezeichnung=Voll\n[Optionen]\nIdentifikation=") +
-                                test::kShortForm1 + test::Crlf("\nNormdaten=0.0\n") + std::string(3000, ';');
-    tree.File("disk/A/user.dat", test::ClientFile("A", "B"));
-    tree.File("disk/A/s/sitzung.dat", session);
+    // A whole page, but for one byte: a line end more needs another.
+    const auto session = [](const std::string& norm_line) {
+        std::string head = test::Crlf("[TreeData]\nBezeichnung=Voll\n[Optionen]\nIdentifikation=") +
+                           test::kShortForm1 + "\r\n;";
+        const std::string tail = "\r\nNormdaten=" + norm_line;
+        return head + std::string(4095 - head.size() - tail.size(), ';') + tail;
+    };
+    const auto patched = [](const std::string& before) {
+        return before.substr(0, before.rfind("Normdaten=")) + "Normdaten=1\r\n";
+    };
+    struct Case {
+        const char* folder;
+        std::string before;
+        bool second_name;
+        std::string out;
+        std::string err;  // after the path
+        std::string after;
+    };
+    const Case cases[] = {
+        {"longer", session("0"), false, test::NotPatched("Voll", "0"), ": not patched: no space left on the device",
+         session("0")},
+        {"longer_with_a_second_name", session("0"), true, test::NotPatched("Voll", "0"),
+         ": not patched: no space left on the device", session("0")},
+        {"shorter", session("0.0\r\n"), false, test::Patched("Voll"), "", patched(session("0.0\r\n"))},
+    };
+    for (const Case& c : cases) {
+        tree.File("disk/" + std::string(c.folder) + "/A/user.dat", test::ClientFile("A", "B"));
+        tree.File("disk/" + std::string(c.folder) + "/A/s/sitzung.dat", c.before);
+        if (c.second_name) {
+            fs::create_hard_link(tree.Fs("disk/" + std::string(c.folder) + "/A/s/sitzung.dat"),
+                                 tree.Fs("disk/" + std::string(c.folder) + "/A/s/kopie.dat"));
+        }
+    }
     {
         std::ofstream filler(tree.Fs("disk/filler"), std::ios::binary);
         const std::string block(4096, 'x');
         while (filler.write(block.data(), block.size())) {
         }
     }
-    CliOutput output;
-    const int status = RunCli({"apply", tree.Path("disk")}, output);
-    const std::string left = tree.Read("disk/A/s/sitzung.dat");
-    const std::vector<std::string> names = tree.Names("disk/A/s");
+    for (const Case& c : cases) {
+        const std::string root = "disk/" + std::string(c.folder);
+        CliOutput output;
+        const int status = RunCli({"apply", tree.Path(root)}, output);
+        EXPECT_EQ(status, c.err.empty() ? kCompleted : kNotPatched) << c.folder;
+        EXPECT_EQ(output.out, "A B\n" + c.out + "\n") << c.folder;
+        EXPECT_EQ(output.err, c.err.empty() ? "" : "vemor-patch: " + tree.Path(root + "/A/s/sitzung.dat") + c.err + "\n");
+        EXPECT_EQ(tree.Read(root + "/A/s/sitzung.dat"), c.after) << c.folder;
+        const std::string other_name = c.second_name ? tree.Read(root + "/A/s/kopie.dat") : c.after;
+        EXPECT_EQ(other_name, c.after) << c.folder;
+        EXPECT_EQ(tree.Names(root + "/A/s").size(), c.second_name ? 2u : 1u) << c.folder;
+    }
     umount2(tree.Path("disk").c_str(), MNT_DETACH);
-    EXPECT_EQ(status, kNotPatched);
-    EXPECT_EQ(output.out, "A B\n" + test::NotPatched("Voll", "0.0") + "\n");
-    EXPECT_EQ(output.err, "vemor-patch: " + tree.Path("disk/A/s/sitzung.dat") + ": not patched: no space left on the device\n");
-    EXPECT_EQ(left, session);
-    EXPECT_EQ(names, std::vector<std::string>{"sitzung.dat"});
 }
 
 }  // namespace

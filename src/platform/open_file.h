@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "file_problem.h"
+#include "owned.h"
+
+// One open file, and all the profile engine asks of the system about it. Each backend answers
+// with its own calls; what to do with the answers is decided once, above it (profile_file.cpp).
+namespace vemor::platform {
+
+// Which file a handle leads to, whatever name led there.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What an open file tells of itself.
+struct FileFacts {
+    std::uint64_t size = 0;
+    bool regular = false;  // bytes on a disk: no folder, device, pipe or socket
+    // Only where asked for, as it can cost a round trip of its own:
+    std::optional<FileIdentity> identity;
+    bool read_only = false;  // the read-only attribute, or no write permission for its owner
+    bool unnamed = false;    // no name leads to it any more: deleted, or renamed over
+};
+
+class OpenFile {
+public:
+    using Problem = std::optional<FileProblem>;
+#ifdef _WIN32
+    using Native = void*;  // HANDLE
+#else
+    using Native = int;
+#endif
+    struct Closer {
+        int operator()(Native handle) const;
+    };
+
+    OpenFile() = default;
+    explicit operator bool() const { return static_cast<bool>(handle_); }
+
+    // path opened for reading, following links and without waiting on a pipe. Where names
+    // regard letter case and nothing is stored under path, the file stored under another
+    // spelling of its name; opened gets the path as opened.
+    static OpenFile ForReading(const std::string& path, std::string& opened, FileProblem& problem);
+
+    // This file opened once more, for reading and writing, and held against other writers until
+    // the new one closes: no other program may open it for writing or delete it (Windows), or it
+    // carries both an open-file lock and an flock (POSIX, where the file system keeps locks).
+    // Nothing, with why, when another program holds it or it may not be written. path is the
+    // name it was opened by, used only where the system cannot open a file by its handle.
+    OpenFile Reopened(const std::string& path, FileProblem& problem) const;
+
+    // A file that is not there yet, made at path when Publish() is called and not before: a
+    // process that ends earlier leaves nothing behind.
+    static OpenFile Unpublished(const std::string& path, FileProblem& problem);
+    Problem Publish(const std::string& path);
+
+    Problem Facts(FileFacts& facts, bool identify) const;
+
+    // Some bytes at offset: got is 0 only at the end of the file.
+    Problem ReadSome(std::uint64_t offset, char* buffer, std::size_t room, std::size_t& got) const;
+    // Some of data at offset, durably (on disk when this returns) where asked.
+    Problem WriteSome(std::uint64_t offset, std::string_view data, bool durably, std::size_t& written) const;
+    // Room on the disk for the file to grow from size to grown bytes, its bytes and size
+    // unchanged; nothing where the file system cannot set room aside, so that the write itself
+    // finds out.
+    Problem Reserve(std::uint64_t size, std::uint64_t grown) const;
+    Problem Cut(std::uint64_t size) const;
+    Problem Flush() const;
+
+private:
+    explicit OpenFile(Native handle) : handle_(handle) {}
+
+    Owned<Native, Closer> handle_;
+};
+
+}  // namespace vemor::platform
