@@ -55,6 +55,12 @@ done
 echo "== Windows build"
 cmake --preset windows -DVEMOR_WERROR=ON -DVEMOR_NATIVE_CLI="$PWD/build/linux/src/vemor-patch" >/dev/null
 cmake --build --preset windows
+# The DLLs both programs import, checked against the allowed list: counts as one test.
+if scripts/check-imports.sh build/windows/src/vemor_patch_72_01.exe build/windows/src/vemor-patch.exe; then
+    echo "imports: no DLL outside scripts/allowed-imports.txt"; passed=$((passed + 1))
+else
+    echo "imports: FAILED"; failed=$((failed + 1))
+fi
 use_wine_prefix "$PWD/build/windows/wineprefix"
 # One wineserver for the whole run: without it every test program starts its own.
 # (It fails only when a server for this prefix already runs, which serves as well.)
