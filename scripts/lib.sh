@@ -68,6 +68,14 @@ use_wine_prefix() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     if [ -n "${2:-}" ]; then export WINEARCH="$2"; else unset WINEARCH; fi
+    # A 64-bit prefix made before Wine's 32-bit half was installed lacks what that half needs
+    # to start any program, and Debian's wine starts every program through it: make it anew.
+    if [ -x /usr/lib/wine/wine ] && grep -qsx '#arch=win64' "$WINEPREFIX/system.reg" &&
+        [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        echo "Making the Wine prefix $WINEPREFIX anew for the 32-bit Wine now installed ..."
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating the Wine prefix $WINEPREFIX ..."
         unprivileged wineboot -i >/dev/null 2>&1

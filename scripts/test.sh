@@ -72,7 +72,7 @@ windows_tests() {
     unprivileged wineserver -p 2>/dev/null || true
     # Wine's background services start with the first program and would keep ctest's output
     # pipes open; start them here, detached from any pipe.
-    unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1
+    unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1 || true
     run_ctest "$build/ctest.log" --preset "$preset" -j2 || true
     wineserver -k 2>/dev/null || true
 }
