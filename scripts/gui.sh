@@ -34,3 +34,24 @@ add_window_fonts() {
         [ -f "$fonts/$name" ] || cp "/usr/share/wine/fonts/$name" "$fonts/"
     done
 }
+
+# copy_demo_tree SOURCE: a fresh copy of the demo tree in the prefix's documents folder, where
+# the window program looks first; prints the copy's path.
+copy_demo_tree() {
+    local documents
+    documents="$WINEPREFIX/drive_c/users/$(id -un)/Documents"
+    # Wine links the documents folder to the home folder; the demo must not write there.
+    [ -L "$documents" ] && rm "$documents"
+    mkdir -p "$documents"
+    rm -rf "$documents/Eigene Diagnostik"
+    cp -r "$1" "$documents/"
+    echo "$documents/Eigene Diagnostik"
+}
+
+# drive_demo PROGRAM DRIVER FOLDER: the driver starts the window program on Wine's virtual
+# desktop, which draws the frames as Windows would, previews, opens the folder dialog and
+# presses "Ausführen"; it saves four pictures in FOLDER when every step worked.
+drive_demo() {
+    unprivileged wine explorer /desktop=vemor,1024x768 "$(winepath -w "$2")" "$(winepath -w "$1")" \
+        "$(winepath -w "$3")" >/dev/null 2>&1 || true
+}

@@ -14,17 +14,11 @@ build=$PWD/build/windows
 # A prefix of its own whose documents folder holds a fresh copy of the demo tree.
 use_wine_prefix "$build/demo-prefix"
 add_window_fonts
-documents="$WINEPREFIX/drive_c/users/$(id -un)/Documents"
-# Wine links the documents folder to the home folder; the demo must not write there.
-[ -L "$documents" ] && rm "$documents"
-mkdir -p "$documents"
-rm -rf "$documents/Eigene Diagnostik"
-cp -r "demo/Eigene Diagnostik" "$documents/"
-program=$(winepath -w "$build/src/vemor_patch_72_01.exe")
+copy_demo_tree "demo/Eigene Diagnostik" >/dev/null
 
 if [ -n "${DISPLAY:-}" ]; then
     echo "Starting Vemor Patch 72.01 on the demo client tree ..."
-    unprivileged wine "$program" >/dev/null 2>&1
+    unprivileged wine "$(winepath -w "$build/src/vemor_patch_72_01.exe")" >/dev/null 2>&1
     wineserver -w
     exit 0
 fi
@@ -34,9 +28,7 @@ rm -rf "$shots"
 mkdir -p "$shots"
 start_xvfb
 trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
-# Wine's virtual desktop draws the frames, as Windows would.
-unprivileged wine explorer /desktop=vemor,1024x768 "$(winepath -w "$build/tests/gui/demo_driver.exe")" \
-    "$program" "$(winepath -w "$shots")" >/dev/null 2>&1 || true
+drive_demo "$build/src/vemor_patch_72_01.exe" "$build/tests/gui/demo_driver.exe" "$shots"
 shopt -s nullglob
 pictures=("$shots"/*.bmp)
 [ ${#pictures[@]} -gt 0 ] && python3 scripts/bmp_to_png.py "${pictures[@]}"

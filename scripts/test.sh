@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Builds both targets and runs every test: natively, then the Windows build under Wine.
+# Builds all targets and runs every test: natively, then the 64-bit and the 32-bit Windows builds
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
 source scripts/gui.sh
 
-ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${GUI_PACKAGES[@]}" "${SANITIZER_PACKAGES[@]}" \
-    "${TEST_PACKAGES[@]}"
+ensure_packages "${BUILD_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WINDOWS_X86_PACKAGES[@]}" "${GUI_PACKAGES[@]}" \
+    "${SANITIZER_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 ensure_locale "$TEST_LOCALE"
 
 passed=0
@@ -60,25 +61,40 @@ for target in profile_fuzz tree_fuzz; do
     fi
 done
 
-echo "== Windows build"
-cmake --preset windows -DVEMOR_WERROR=ON -DVEMOR_NATIVE_CLI="$PWD/build/linux/src/vemor-patch" >/dev/null
-cmake --build --preset windows
-use_wine_prefix "$PWD/build/windows/wineprefix"
-# One wineserver for the whole run: without it every test program starts its own.
-# (It fails only when a server for this prefix already runs, which serves as well.)
-unprivileged wineserver -p 2>/dev/null || true
+# windows_tests PRESET [win32]: builds a Windows preset, checks the imports of its two programs
+# and runs its tests under Wine, in the build folder's own prefix.
+windows_tests() {
+    local preset=$1 build=build/$1
+    echo "== Windows build ($preset)"
+    cmake --preset "$preset" -DVEMOR_WERROR=ON -DVEMOR_NATIVE_CLI="$PWD/build/linux/src/vemor-patch" >/dev/null
+    cmake --build --preset "$preset"
+    # The DLLs and functions both programs import, checked against the allowed list: one test.
+    if scripts/check-imports.sh "$build/src/vemor_patch_72_01.exe" "$build/src/vemor-patch.exe"; then
+        echo "imports: nothing outside scripts/allowed-imports.txt"; passed=$((passed + 1))
+    else
+        echo "imports: FAILED"; failed=$((failed + 1))
+    fi
+    use_wine_prefix "$PWD/$build/wineprefix" "${2:-}"
+    # One wineserver for the whole run: without it every test program starts its own.
+    # (It fails only when a server for this prefix already runs, which serves as well.)
+    unprivileged wineserver -p 2>/dev/null || true
+    # Wine's background services start with the first program and would keep ctest's output
+    # pipes open; start them here, detached from any pipe.
+    unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    run_ctest "$build/ctest.log" --preset "$preset" -j2 || true
+    if [ "$(id -u)" -eq 0 ]; then
+        AS_ROOT=1 run_ctest "$build/ctest-root.log" --preset "$preset" -R "$WRITE_PROTECTION_TESTS" || true
+    fi
+    wineserver -k 2>/dev/null || true
+}
+
 # The window tests draw on a virtual screen of their own.
 start_xvfb
 trap 'wineserver -k 2>/dev/null || true; stop_xvfb' EXIT
-# Wine's background services start with the first program and would keep ctest's output
-# pipes open; start them here, detached from any pipe.
-unprivileged wine cmd /c exit </dev/null >/dev/null 2>&1
-run_ctest build/windows/ctest.log --preset windows -j2 || true
-if [ "$(id -u)" -eq 0 ]; then
-    AS_ROOT=1 run_ctest build/windows/ctest-root.log --preset windows -R "$WRITE_PROTECTION_TESTS" || true
-fi
+windows_tests windows
+windows_tests windows-x86 win32
 
 echo
-echo "Logs: build/linux/ctest.log, build/linux-asan/*.log, build/windows/ctest.log"
+echo "Logs: build/linux/ctest.log, build/linux-asan/*.log, build/windows/ctest.log, build/windows-x86/ctest.log"
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -3,12 +3,14 @@
 
 #include "cli.h"
 #include "console.h"
+#include "dll_search.h"
 #include "utf16.h"
 #include "interrupt.h"
 
 namespace {
 
 int Run(std::vector<std::string> args) {
+    vemor::platform::RestrictDllSearch();
     // From here on Ctrl-C waits for the session at hand; the run then ends with its results.
     vemor::platform::DeferInterrupts();
     vemor::CliOutput output;

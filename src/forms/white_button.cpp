@@ -27,8 +27,10 @@ void DrawPicture(HDC dc, HBITMAP picture, const RECT& area) {
     const HGDIOBJ old = SelectObject(source.get(), picture);
     const int left = area.left + (area.right - area.left - info.bmWidth) / 2;
     const int top = area.top + (area.bottom - area.top - info.bmHeight) / 2;
-    TransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.get(), 0, 0, info.bmWidth,
-                   info.bmHeight, kSeeThrough);
+    // GDI32's own name for TransparentBlt, which msimg32 only passes on: msimg32 is no known DLL,
+    // so importing it would load a msimg32.dll lying beside the program.
+    GdiTransparentBlt(dc, left, top, info.bmWidth, info.bmHeight, source.get(), 0, 0, info.bmWidth,
+                      info.bmHeight, kSeeThrough);
     SelectObject(source.get(), old);
 }
 

@@ -55,6 +55,12 @@ void PickDrive(HWND dialog, const wchar_t* letter) {
 void PressOk(HWND dialog) { test::Press(DialogItem(dialog, frmEinstellungenPath::cmdOk)); }
 void PressAbbrechen(HWND dialog) { test::Press(DialogItem(dialog, frmEinstellungenPath::cmdAbbrechen)); }
 
+// A timer's callback of its own: on 32-bit Windows a lambda cannot take the system's calling convention.
+void CALLBACK PressOkOnce(HWND dialog, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(dialog, timer);
+    PressOk(dialog);
+}
+
 class FolderDialog : public ::testing::Test {
 protected:
     FolderDialog() {
@@ -139,10 +145,7 @@ TEST_F(FolderDialog, AbbrechenTheCloseBoxAndEscKeepTheFolder) {
          [](HWND d) {
              PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 1);
              OpenFolder(d, L"Anna");
-             SetTimer(d, 1, 300, [](HWND dialog, UINT, UINT_PTR, DWORD) {
-                 KillTimer(dialog, 1);
-                 test::Press(GetDlgItem(dialog, frmEinstellungenPath::cmdOk));
-             });
+             SetTimer(d, 1, 300, PressOkOnce);
          },
          klienten + "\\Anna\\"},
         {"empty text", "", PressAbbrechen, "\\"},

@@ -63,23 +63,31 @@ std::vector<std::string> Lines(const frmPatch72_01& form) {
     return lines;
 }
 
+struct TooltipSearch {
+    HWND owner;
+    std::vector<std::wstring>* texts;
+};
+
+// A callback of its own: on 32-bit Windows a lambda cannot take the system's calling convention.
+BOOL CALLBACK AddTooltipText(HWND tip, LPARAM lparam) {
+    auto& s = *reinterpret_cast<TooltipSearch*>(lparam);
+    wchar_t name[64] = {};
+    GetClassNameW(tip, name, 64);
+    if (wcscmp(name, TOOLTIPS_CLASSW) != 0 || GetWindow(tip, GW_OWNER) != s.owner) return TRUE;
+    wchar_t text[256] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.lpszText = text;
+    if (SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) {
+        s.texts->push_back(std::wstring(1, static_cast<wchar_t>(GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId)))) + text);
+    }
+    return TRUE;
+}
+
 std::vector<std::wstring> TooltipTexts(HWND window) {
     std::vector<std::wstring> texts;
-    struct Search { HWND owner; std::vector<std::wstring>* texts; } search{window, &texts};
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND tip, LPARAM lparam) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(lparam);
-        wchar_t name[64] = {};
-        GetClassNameW(tip, name, 64);
-        if (wcscmp(name, TOOLTIPS_CLASSW) != 0 || GetWindow(tip, GW_OWNER) != s.owner) return TRUE;
-        wchar_t text[256] = {};
-        TTTOOLINFOW tool{};
-        tool.cbSize = sizeof(tool);
-        tool.lpszText = text;
-        if (SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) {
-            s.texts->push_back(std::wstring(1, static_cast<wchar_t>(GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId)))) + text);
-        }
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&search));
+    TooltipSearch search{window, &texts};
+    EnumThreadWindows(GetCurrentThreadId(), AddTooltipText, reinterpret_cast<LPARAM>(&search));
     return texts;
 }
 
@@ -189,6 +197,7 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
         std::vector<std::pair<std::string, std::string>> files;
         std::vector<std::string> lines;
         bool start_enabled;
+        const wchar_t* folder = nullptr;  // a tree of the repository instead of the files
     };
     const Case cases[] = {
         {"one session", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
@@ -198,15 +207,22 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
                              {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "1")}},
          {test::NoSession(1)}, false},
         {"empty folder", {}, {test::NoSession(0)}, false},
+        {"demo tree", {},
+         {"Anna Beispiel", test::Pending("Kurzform 1 vom 01.03.2024"),
+          "J\xC3\xBCrgen M\xC3\xBCller", test::Pending("Erstdiagnostik M\xC3\xA4rz 2024"),
+          "\xC5\x81ucja Kowalska", test::Pending("Kurzform 1 vom 01.12.2023"),
+          "\xC5\x9E\xC3\xBCkr\xC3\xBC Y\xC4\xB1lmaz", test::Pending("Kurzform 2 vom 12.09.2024")},
+         true, VEMOR_DEMO_TREE},
     };
     for (const Case& c : cases) {
         test::TempTree client_tree;
         for (const auto& [path, bytes] : c.files) client_tree.File(path, bytes);
-        test::PreviewFolder(*form, client_tree.Root());
+        const std::string folder = c.folder ? test::Utf8(c.folder) : client_tree.Root();
+        test::PreviewFolder(*form, folder);
         EXPECT_EQ(Lines(*form), c.lines) << c.name;
         EXPECT_EQ(IsWindowEnabled(Item(frmPatch72_01::cmdStart)) != FALSE, c.start_enabled) << c.name;
         // The scan button takes the text box's text as it is.
-        EXPECT_EQ(PatchPath, client_tree.Root()) << c.name;
+        EXPECT_EQ(PatchPath, folder) << c.name;
     }
 }
 

@@ -115,9 +115,10 @@ interrupted() {
         grep -q 'Normdaten=1' "$tree/C01/S01/sitzung.dat" || ! kill -0 "$job" 2>/dev/null && break
         sleep 0.01
     done
-    # Wine runs the program in the job's process or, started through a wrapper, in a child;
-    # either way Ctrl-C reaches it as SIGINT.
-    program=$(pgrep -P "$job" -f vemor-patch | head -n 1 || true)
+    # Wine runs the program in the job's process, or in a later process of the job's group:
+    # the 32-bit Wine starts a 64-bit program through start.exe, in a process of its own. Ctrl-C
+    # reaches the whole group as SIGINT; the program is the newest there that names it.
+    program=$(pgrep -n -g "$job" -f vemor-patch || true)
     kill -INT "${program:-$job}" 2>/dev/null || true
     wait "$job" || status=$?
     listed=$(tr -d '\r' <"$tree.out" | sed -n 's/^  >> \(.*\)    \[Patch erfolgreich ausgeführt\]$/\1/p' | sort)
