@@ -33,13 +33,14 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
 }
 
 // The entry as the enumeration and the single-file lookup see it; a link counts as what it
-// points to, as a junction does on Windows.
+// points to, as a junction does on Windows. Anything but a folder is a file to the lookup, as
+// Windows lists a device or a pipe: reading it then says why it is no file of bytes.
 FolderEntry Classify(const std::string& folder, const ListedName& entry) {
     if (entry.type != DT_LNK && entry.type != DT_UNKNOWN)
-        return {entry.name, entry.type == DT_DIR, entry.type == DT_REG};
+        return {entry.name, entry.type == DT_DIR, entry.type != DT_DIR};
     struct stat info {};
     const bool found = stat((folder + entry.name).c_str(), &info) == 0;
-    return {entry.name, found && S_ISDIR(info.st_mode), found && S_ISREG(info.st_mode)};
+    return {entry.name, found && S_ISDIR(info.st_mode), found && !S_ISDIR(info.st_mode)};
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ FoundFile FindPlainFile(const std::string& path) {
     if (stored.empty()) return {};
     const std::string folder = posix::FolderWithSeparator(path);
     struct stat info {};
-    if (stat((folder + stored).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if (stat((folder + stored).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return {};
     return {stored};
 }
 

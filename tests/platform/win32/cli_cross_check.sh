@@ -75,6 +75,12 @@ fi
 compare preview "$work/odd" "$work/odd"
 # The scan's own line and a status of its own.
 compare preview "$work/fehlt" "$work/fehlt"
+# A pipe and a device where files are expected: named, never read, and the run goes on.
+mkdir -p "$work/devices/A/1" "$work/devices/A/2"
+mkfifo "$work/devices/A/user.dat"
+ln -s /dev/zero "$work/devices/A/1/sitzung.dat"
+printf '[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' > "$work/devices/A/2/sitzung.dat"
+compare preview "$work/devices" "$work/devices"
 
 for mode in preview apply; do
     cp -r "$demo" "$work/native-$mode"
