@@ -24,10 +24,15 @@ struct FileIdentity {
 struct FileFacts {
     std::uint64_t size = 0;
     bool regular = false;  // bytes on a disk: no folder, device, pipe or socket
-    // Only where asked for, as it can cost a round trip of its own:
+    bool unnamed = false;  // no name leads to it any more: deleted, or renamed over
+    // Only where asked for, as each can cost a call of its own:
     std::optional<FileIdentity> identity;
     bool read_only = false;  // the read-only attribute, or no write permission for its owner
-    bool unnamed = false;    // no name leads to it any more: deleted, or renamed over
+};
+
+struct FactsAsked {
+    bool identity = false;
+    bool protection = false;  // whether it is write-protected
 };
 
 class OpenFile {
@@ -51,8 +56,9 @@ public:
     static OpenFile ForReading(const std::string& path, std::string& opened, FileProblem& problem);
 
     // This file opened once more, for reading and writing, and held against other writers until
-    // the new one closes: no other program may open it for writing or delete it (Windows), or it
-    // carries both an open-file lock and an flock (POSIX, where the file system keeps locks).
+    // the new one closes: no other program may open it for writing, rename or delete it
+    // (Windows), or it carries both an open-file lock and an flock (POSIX, where the file system
+    // keeps locks).
     // Nothing, with why, when another program holds it or it may not be written. path is the
     // name it was opened by, used only where the system cannot open a file by its handle.
     OpenFile Reopened(const std::string& path, FileProblem& problem) const;
@@ -62,7 +68,7 @@ public:
     static OpenFile Unpublished(const std::string& path, FileProblem& problem);
     Problem Publish(const std::string& path);
 
-    Problem Facts(FileFacts& facts, bool identify) const;
+    Problem Facts(FileFacts& facts, FactsAsked asked = {}) const;
 
     // Some bytes at offset: got is 0 only at the end of the file.
     Problem ReadSome(std::uint64_t offset, char* buffer, std::size_t room, std::size_t& got) const;

@@ -3,6 +3,7 @@
 #include "profile.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "profile_file.h"
@@ -46,19 +47,22 @@ struct ProfileStep::State {
     std::string file;
     std::optional<FileReading> reading;  // made when the first value is asked for
     std::optional<FileProblem> write_problem;
-    // After a write, the file it went into: the read-back must find that very file under the name.
+    // After a write that reached the file, until it is read back: the file it went into, which
+    // the read-back by name must find.
+    bool wrote = false;
     std::optional<FileIdentity> written;
 
     FileReading& Read() {
         if (reading) return *reading;
-        reading = ReadProfileFile(file, written.has_value());
-        if (!written) return *reading;
-        const bool gone = reading->problem && reading->problem->kind == FileProblem::Kind::kMissing;
-        if (gone || (!reading->problem && reading->identity != written)) {
-            // The file written is no longer under the name; what stands there now says nothing of the write.
-            write_problem = FileProblem{FileProblem::Kind::kChanged};
-            if (!gone) reading->problem = write_problem;
-            reading->bytes.clear();
+        reading = ReadProfileFile(file, wrote);
+        if (std::exchange(wrote, false)) {
+            const bool gone = reading->problem && reading->problem->kind == FileProblem::Kind::kMissing;
+            if (gone || (!reading->problem && reading->identity != written)) {
+                // The file written is no longer under the name; what stands there says nothing of the write.
+                write_problem = FileProblem{FileProblem::Kind::kChanged};
+                if (!gone) reading->problem = write_problem;
+                reading->bytes.clear();
+            }
         }
         return *reading;
     }
@@ -77,7 +81,7 @@ ProfileStep::State* StepFor(const std::string& file) {
 
 }  // namespace
 
-ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, std::nullopt, std::nullopt, std::nullopt}) {
+ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, {}, {}, false, {}}) {
     steps.push_back(state_.get());
 }
 
@@ -113,6 +117,7 @@ WriteResult WriteProfileText(const std::string& file, const std::string& section
         // The next value comes from the file on disk, opened anew by its name.
         step->reading.reset();
         step->write_problem = outcome.problem;
+        step->wrote = outcome.written.has_value();
         step->written = outcome.written;
     }
     return {outcome.problem};

@@ -119,7 +119,7 @@ EditOutcome MakeFile(const std::string& path, const std::string& contents) {
     if (!problem) problem = made.Publish(path);
     if (problem) return {problem};
     FileFacts facts;
-    made.Facts(facts, true);
+    made.Facts(facts, {.identity = true});
     return {std::nullopt, facts.identity};
 }
 
@@ -134,7 +134,7 @@ FileReading ReadProfileFile(const std::string& path, bool identify) {
         return reading;
     }
     FileFacts facts;
-    reading.problem = reading.file.Facts(facts, identify);
+    reading.problem = reading.file.Facts(facts, {.identity = identify});
     if (!reading.problem && !facts.regular) reading.problem = FileProblem{FileProblem::Kind::kNotAFile};
     if (!reading.problem) reading.problem = ReadWhole(reading.file, facts.size, reading.bytes);
     if (reading.problem) reading.file = {};
@@ -152,7 +152,7 @@ EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
     const OpenFile held = read.file.Reopened(read.path, refused);
     if (!held) return {refused};
     FileFacts facts;
-    if (Problem problem = held.Facts(facts, true)) return {problem};
+    if (Problem problem = held.Facts(facts, {.identity = true, .protection = true})) return {problem};
     // Write-protected, also for an administrator or root, whom the system would let write.
     if (facts.read_only) return {FileProblem{FileProblem::Kind::kReadOnly}};
     if (facts.unnamed || !HoldsExactly(held, read.bytes)) return {Changed()};

@@ -68,8 +68,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
     odd.File("mimic/K/1/sitzung.dat", SessionFile("x    [Patch NICHT ausgef\xFChrt (0)]", kShortForm1, "0"));
     // A session file far larger than memory, never written but at its end.
     odd.File("huge/A/user.dat", ClientFile("A", "B"));
-    odd.File("huge/A/1/sitzung.dat", "");
-    std::filesystem::resize_file(odd.Fs("huge/A/1/sitzung.dat"), std::uintmax_t{1} << 41);
+    odd.Hollow("huge/A/1/sitzung.dat", std::uint64_t{1} << 41);
     const std::string kExpected = "vemor-patch: expected 'preview [FOLDER]' or 'apply [FOLDER]'\n";
     const std::string none = Lines({test::NoSession(0)});
 

@@ -129,8 +129,7 @@ TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
     TempTree tree;
     const std::string text = "\r\n[Optionen]\r\nNormdaten=" + std::string(c.before_value) + "\r\nB=2\r\n";
     const fs::path file = tree.Fs("s/" + std::string(c.stored_as));
-    tree.File("s/" + std::string(c.stored_as), "");
-    fs::resize_file(file, c.hole);
+    tree.Hollow("s/" + std::string(c.stored_as), c.hole);
     std::ofstream(file, std::ios::binary | std::ios::app) << text;
     GiveAttributes(file);
     if (c.second_name) fs::create_hard_link(file, tree.Fs("s/kopie.dat"));
@@ -138,7 +137,15 @@ TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
 
     const std::string path = tree.Path("s/sitzung.dat");
     const platform::ProfileStep step(path);
-    ASSERT_TRUE(platform::WriteProfileText(path, "Optionen", "Normdaten", "1"));
+    const platform::WriteResult written = platform::WriteProfileText(path, "Optionen", "Normdaten", "1");
+    // A 32-bit program has no room for a file over 1 GiB, and says so.
+    if (sizeof(void*) == 4 && c.hole >= (std::uint64_t{1} << 30)) {
+        ASSERT_FALSE(written);
+        EXPECT_EQ(written.problem->kind, platform::FileProblem::Kind::kNoMemory);
+        EXPECT_EQ(Tail(file, text.size()), text);
+        return;
+    }
+    ASSERT_TRUE(written);
     EXPECT_EQ(platform::ReadProfileText(path, "Optionen", "Normdaten", "", 128).text, "1") << "read back by name";
     const std::string after = "\r\n[Optionen]\r\nNormdaten=1\r\nB=2\r\n";
     EXPECT_EQ(fs::file_size(file), c.hole + after.size());

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <system_error>
 
 #ifdef _WIN32
@@ -68,6 +69,21 @@ void TempTree::File(std::string_view relative, std::string_view bytes) const {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The C library's resize_file stops short of what Windows takes.
+void TempTree::Hollow(std::string_view relative, std::uint64_t size) const {
+    File(relative, "");
+#ifdef _WIN32
+    const HANDLE file = CreateFileW(Fs(relative).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    const BOOL sized = SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end);
+    CloseHandle(file);
+    if (!sized) throw std::runtime_error("cannot make a file of that size");
+#else
+    fs::resize_file(Fs(relative), size);
+#endif
 }
 
 std::string TempTree::Read(std::string_view relative) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -22,6 +23,8 @@ public:
 
     void Folder(std::string_view relative) const;
     void File(std::string_view relative, std::string_view bytes) const;
+    // A file of size zero bytes, never written: sparse where the file system allows.
+    void Hollow(std::string_view relative, std::uint64_t size) const;
     std::string Read(std::string_view relative) const;
     bool Exists(std::string_view relative) const;
     // The names of everything in a folder, sorted: what a write may have left beside a file.

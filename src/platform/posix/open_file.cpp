@@ -148,8 +148,8 @@ Problem OpenFile::Publish(const std::string& path) {
     return std::nullopt;
 }
 
-Problem OpenFile::Facts(FileFacts& facts, bool) const {
-    // One call tells everything here, so the identity comes along whether asked for or not.
+Problem OpenFile::Facts(FileFacts& facts, FactsAsked) const {
+    // One call tells everything here, whatever is asked for.
     struct stat info {};
     if (fstat(handle_.get(), &info) != 0) return Failed(errno);
     facts.size = static_cast<std::uint64_t>(info.st_size);

@@ -1,5 +1,6 @@
 // An open file through the Windows file functions.
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 
@@ -30,11 +31,9 @@ bool Unsupported(DWORD error) {
            error == ERROR_CALL_NOT_IMPLEMENTED;
 }
 
-std::optional<FileIdentity> IdentityOf(HANDLE file, DWORD* attributes = nullptr, DWORD* links = nullptr) {
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
-    if (attributes) *attributes = info.dwFileAttributes;
-    if (links) *links = info.nNumberOfLinks;
     return FileIdentity{info.dwVolumeSerialNumber,
                         (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
@@ -128,25 +127,29 @@ Problem OpenFile::Publish(const std::string&) {
     return std::nullopt;
 }
 
-// Which file it is costs a look at its volume, a round trip of its own on a share: only where
-// asked for.
-Problem OpenFile::Facts(FileFacts& facts, bool identify) const {
+// Which file it is: its number on its volume, which the system tells without a look at the
+// volume itself, a round trip of its own on a share. The type, a look of its own, is asked only
+// of an empty file, as devices and pipes tell no size.
+Problem OpenFile::Facts(FileFacts& facts, FactsAsked asked) const {
     const HANDLE file = handle_.get();
     facts = {};
-    if (GetFileType(file) != FILE_TYPE_DISK) return std::nullopt;
     FILE_STANDARD_INFO standard{};
     if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
         return Failed(GetLastError());
     facts.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-    facts.regular = !standard.Directory;
-    facts.unnamed = standard.DeletePending != FALSE;
-    if (!identify) return std::nullopt;
-    DWORD attributes = 0;
-    DWORD links = 0;
-    facts.identity = IdentityOf(file, &attributes, &links);
-    if (!facts.identity) return Failed(GetLastError());
-    facts.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    facts.unnamed = facts.unnamed || links == 0;
+    facts.regular = !standard.Directory && (facts.size > 0 || GetFileType(file) == FILE_TYPE_DISK);
+    facts.unnamed = standard.DeletePending || standard.NumberOfLinks == 0;
+    if (asked.identity) {
+        IO_STATUS_BLOCK status{};
+        FILE_INTERNAL_INFORMATION internal{};
+        const NTSTATUS queried = NtQueryInformationFile(file, &status, &internal, sizeof internal, FileInternalInformation);
+        if (queried != 0) return Failed(RtlNtStatusToDosError(queried));
+        facts.identity = FileIdentity{0, static_cast<std::uint64_t>(internal.IndexNumber.QuadPart)};
+    }
+    FILE_BASIC_INFO basic{};
+    if (asked.protection && !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return Failed(GetLastError());
+    facts.read_only = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     return std::nullopt;
 }
 
