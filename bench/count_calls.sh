@@ -13,8 +13,9 @@
 #
 # A call counts when it reaches the file system of the tree, which on a share means a round
 # trip, and names the tree: a path argument below TREE (also in Wine's form
-# .../dosdevices/z:TREE/...) or a descriptor open on a file or folder below TREE (strace -yy
-# shows its path). Failed calls count too: a server answers them all the same. Counted:
+# .../dosdevices/z:TREE/...), a descriptor open on a file or folder below TREE (strace -yy
+# shows its path), or, for a file opened again through /proc/self/fd, the descriptor it
+# returns. Failed calls count too: a server answers them all the same. Counted:
 #   open openat openat2 creat open_by_handle_at        close
 #   read pread64 readv preadv preadv2 write pwrite64 writev pwritev pwritev2
 #   sendfile copy_file_range                           getdents getdents64
@@ -136,6 +137,8 @@ awk -v tree="$tree" -v sessions="$sessions" -v calls="$out.calls" -v other="$out
         head = substr($0, RSTART, RLENGTH - 1)
         sub(/^[0-9]+ +/, "", head)
         args = arguments($0, head)
+        # A file of the tree opened again through /proc/self/fd names the tree only in its answer.
+        if (head ~ /^open/ && args ~ /"\/proc\/self\/fd\// && names_tree(substr($0, index($0, ") = ")))) args = $0
         if (!names_tree(args)) next
         if (!(head in counted)) { seen[head]++; next }
         if (head == "fcntl" && args !~ /F_(SETLK|SETLKW|GETLK|OFD_SETLK|OFD_SETLKW|OFD_GETLK)/) { seen["fcntl:no-lock"]++; next }

@@ -103,10 +103,13 @@ static void mark(int fd, int share) {
     if (fd >= 0 && fd < MAX_FD) on_share[fd] = (unsigned char)share;
 }
 
-/* A relative path is on the share when the folder it is taken from is. */
+/* A relative path is on the share when the folder it is taken from is; an open descriptor
+ * opened again through /proc when it is, as the server opens that file once more. */
 static int path_on_share(int dirfd, const char* path) {
     if (all_paths) return 1;
     if (!path) return 0;
+    static const char kProcFd[] = "/proc/self/fd/";
+    if (strncmp(path, kProcFd, sizeof kProcFd - 1) == 0) return fd_on_share(atoi(path + sizeof kProcFd - 1));
     if (path[0] == '/') return below_root(path);
     if (dirfd != AT_FDCWD) return fd_on_share(dirfd);
     char cwd[PATH_MAX];
@@ -355,6 +358,14 @@ int fdatasync(int fd) {
     wait_fd(fd, K_FSYNC);
     return real_fdatasync(fd);
 }
+
+int fallocate(int fd, int mode, off_t offset, off_t length) {
+    REAL(fallocate);
+    wait_fd(fd, K_WRITE);
+    return real_fallocate(fd, mode, offset, length);
+}
+
+int fallocate64(int fd, int mode, off_t offset, off_t length) __attribute__((alias("fallocate")));
 
 int ftruncate(int fd, off_t size) {
     REAL(ftruncate);
