@@ -93,6 +93,20 @@ const ScanCase kScanCases[] = {
          t.File("A/2/SITZUNG.DAT", SessionFile("Zwei", kShortForm1, "0"));
      },
      {"A B", Pending("Eins"), Pending("Zwei")}, 2},
+    // Beside another spelling, the exact one is read; without it, no client, and the session
+    // file the system's lookup takes.
+    {"several_spellings_of_the_files",
+     [](const TempTree& t) {
+         t.Exact("A/USER.DAT", ClientFile("A", "Gross"));
+         t.Exact("A/user.dat", ClientFile("A", "Genau"));
+         t.Exact("A/S/SITZUNG.DAT", SessionFile("Gross", kShortForm1, "1"));
+         t.Exact("A/S/sitzung.dat", SessionFile("Genau", kShortForm1, "0"));
+         t.Exact("B/USER.DAT", ClientFile("B", "Gross"));
+         t.Exact("B/User.dat", ClientFile("B", "Gemischt"));
+         t.Exact("B/S/Sitzung.dat", SessionFile("Gemischt", kShortForm1, "1"));
+         t.Exact("B/S/SITZUNG.DAT", SessionFile("Gross", kShortForm1, "0"));
+     },
+     {"A Genau", Pending("Genau"), Pending("Gross")}, 2},
     {"folder_both_client_and_session",
      [](const TempTree& t) {
          t.File("A/user.dat", ClientFile("A", "B"));

@@ -25,6 +25,40 @@ std::string ToUtf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+#ifdef _WIN32
+// The path in the form that takes every name as it is: the Unix path under Wine, else the
+// extended form.
+std::wstring AsStored(const fs::path& root, std::string_view relative) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto to_unix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring path = L"\\\\?\\" + root.wstring();
+    if (char* unix = to_unix ? to_unix(root.c_str()) : nullptr) {
+        path = L"\\\\?\\unix" + FromUtf8(unix).wstring();
+        HeapFree(GetProcessHeap(), 0, unix);
+    }
+    if (!relative.empty()) path += L"/" + FromUtf8(relative).wstring();
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// Removes what fs::remove_all cannot reach by its names.
+void RemoveAsStored(const std::wstring& path) {
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAsStored(path + L"\\" + name);
+            else DeleteFileW((path + L"\\" + name).c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+#endif
+
 }  // namespace
 
 TempTree::TempTree() {
@@ -43,6 +77,9 @@ TempTree::~TempTree() {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
     }
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
+#ifdef _WIN32
+    if (exact_) RemoveAsStored(AsStored(root_, ""));
+#endif
     fs::remove_all(root_, error);
 }
 
@@ -68,6 +105,21 @@ void TempTree::File(std::string_view relative, std::string_view bytes) const {
     fs::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void TempTree::Exact(std::string_view relative, std::string_view bytes) const {
+#ifdef _WIN32
+    exact_ = true;
+    for (std::size_t cut = relative.find('/'); cut != std::string_view::npos; cut = relative.find('/', cut + 1))
+        CreateDirectoryW(AsStored(root_, relative.substr(0, cut)).c_str(), nullptr);
+    const HANDLE file = CreateFileW(AsStored(root_, relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+#else
+    File(relative, bytes);
+#endif
 }
 
 std::string TempTree::Read(std::string_view relative) const {

@@ -9,6 +9,7 @@
 #include "posix/listing.h"
 #include "posix/names.h"
 #include "posix/paths.h"
+#include "spelling.h"
 #include "text.h"
 
 namespace vemor::platform {
@@ -82,7 +83,7 @@ FoundFile FindPlainFile(const std::string& path) {
 FoundFile FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
                           const std::string& name) {
     if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos) return BadName();
-    const FolderEntry* stored = posix::PickSpelling(entries, name);
+    const FolderEntry* stored = PickSpelling(entries, name);
     return {stored && stored->is_plain_file ? stored->name : std::string()};
 }
 

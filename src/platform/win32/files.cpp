@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "files.h"
+#include "spelling.h"
 #include "text.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
@@ -121,18 +122,14 @@ FoundFile FindPlainFile(const std::string& path) {
     return {Utf8(data.cFileName)};
 }
 
-// As FindFirstFile looks a name up: the long name or the 8.3 alias, letter case ignored.
+// As FindFirstFile looks a name up: the long name, in the spelling it takes where several
+// are stored, else the 8.3 alias, letter case ignored.
 FoundFile FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& entries,
                           const std::string& name) {
+    const FolderEntry* found = PickSpelling(entries, name);
     const std::string wanted = ToUpper(name);
-    const FolderEntry* found = nullptr;
-    for (const FolderEntry& entry : entries) {
-        if (ToUpper(entry.name) == wanted) {
-            found = &entry;
-            break;
-        }
-        if (!found && !entry.short_name.empty() && ToUpper(entry.short_name) == wanted) found = &entry;
-    }
+    for (auto entry = entries.begin(); !found && entry != entries.end(); ++entry)
+        if (!entry->short_name.empty() && ToUpper(entry->short_name) == wanted) found = &*entry;
     return {found && found->is_plain_file ? found->name : std::string()};
 }
 
