@@ -32,7 +32,9 @@ struct FolderEntry {
 struct FolderId;
 
 // Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
-// and hidden entries included, ordered by upper-cased name as NTFS delivers them.
+// and hidden entries included, ordered by upper-cased name as NTFS delivers them. On Windows
+// an entry whose name holds a character no path can (Wine lists Linux names with "?", "\\",
+// a line break and the like) is named by its 8.3 alias where it has one, which reaches it.
 // Nothing when the folder cannot be enumerated; problem, when given, then gets why (kMissing
 // when it is not there, or no longer). id, when given, gets what IdentifyFolder would answer
 // for folder where the listing tells it without a call of its own (POSIX); else it stays
