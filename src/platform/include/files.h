@@ -81,6 +81,15 @@ std::optional<FolderId> IdentifyFolder(const std::string& path);
 // An absolute form of path, for folders given relative to the current folder.
 std::string AbsolutePath(const std::string& path);
 
+// Whether path begins at the top of a drive or a share, whatever the current folder: "C:\"
+// or "\\server\share\" on Windows, "/" on POSIX. "qrx\", ".\" and "C:qrx\" do not.
+bool IsAbsoluteFolder(std::string_view path);
+
+// path with every name in it as the file system stores it: on POSIX, where a name is not
+// stored as written, the spelling PickSpelling takes in its folder, as Windows ignores letter
+// case; path itself where a name is not there in any spelling, and on Windows.
+std::string StoredPath(const std::string& path);
+
 // Orders entries as NTFS delivers them, so that every target lists a tree alike.
 void SortLikeNtfs(std::vector<FolderEntry>& entries);
 

@@ -93,6 +93,10 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
     return FolderId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+bool IsAbsoluteFolder(std::string_view path) { return path.starts_with('/'); }
+
+std::string StoredPath(const std::string& path) { return posix::StoredPath(path); }
+
 std::string AbsolutePath(const std::string& path) {
     if (!path.empty() && path.front() == '/') return path;
     std::string cwd(4096, '\0');

@@ -167,4 +167,19 @@ std::string AbsolutePath(const std::string& path) {
     return Utf8(win32::FullPathName(Utf16(path)));
 }
 
+bool IsAbsoluteFolder(std::string_view path) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+    if (!path.starts_with("\\\\")) return false;
+    // "\\?\" and "\\.\" lead into the system's own name spaces, not to a server.
+    const std::size_t server_end = path.find('\\', 2);
+    if (server_end == std::string_view::npos || server_end == 2) return false;
+    const std::string_view server = path.substr(2, server_end - 2);
+    if (server == "?" || server == ".") return false;
+    const std::size_t share_end = path.find('\\', server_end + 1);
+    return share_end != std::string_view::npos && share_end > server_end + 1;
+}
+
+std::string StoredPath(const std::string& path) { return path; }
+
 }  // namespace vemor::platform
