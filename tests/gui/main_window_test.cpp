@@ -189,7 +189,9 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
         std::vector<std::pair<std::string, std::string>> files;
         std::vector<std::string> lines;
         bool start_enabled;
+        bool scrolls_sideways = false;  // a line is wider than the list box
     };
+    const std::string long_label = "Kurzform 1 vom 01.03.2024, Wiederholung nach der Sprachtherapie im Herbst mit Elternfragebogen";
     const Case cases[] = {
         {"one session", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
                          {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0")}},
@@ -198,7 +200,11 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
                              {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "1")}},
          {test::NoSession(1)}, false},
         {"empty folder", {}, {test::NoSession(0)}, false},
+        {"a long label", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
+                          {"A/S1/sitzung.dat", test::SessionFile(long_label, test::kShortForm1, "0")}},
+         {"Anna Beispiel", test::Pending(long_label)}, true, true},
     };
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
     for (const Case& c : cases) {
         test::TempTree client_tree;
         for (const auto& [path, bytes] : c.files) client_tree.File(path, bytes);
@@ -207,6 +213,22 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
         EXPECT_EQ(IsWindowEnabled(Item(frmPatch72_01::cmdStart)) != FALSE, c.start_enabled) << c.name;
         // The scan button takes the text box's text as it is.
         EXPECT_EQ(PatchPath, client_tree.Root()) << c.name;
+        // A scroll bar only for a line wider than the list box, reaching as far as it is drawn.
+        SCROLLBARINFO bar{};
+        bar.cbSize = sizeof(bar);
+        GetScrollBarInfo(list, OBJID_HSCROLL, &bar);
+        EXPECT_EQ((bar.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0, c.scrolls_sideways) << c.name;
+        if (!c.scrolls_sideways) continue;
+        const std::wstring widest = test::Utf16(c.lines.back());
+        const HDC dc = GetDC(list);
+        const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+        SIZE drawn{};
+        GetTextExtentPoint32W(dc, widest.c_str(), static_cast<int>(widest.size()), &drawn);
+        SelectObject(dc, old_font);
+        ReleaseDC(list, dc);
+        const LRESULT extent = SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
+        EXPECT_GT(extent, drawn.cx) << c.name;
+        EXPECT_LE(extent, drawn.cx + 4) << c.name;
     }
 }
 
