@@ -42,21 +42,20 @@ std::wstring AsStored(const fs::path& root, std::string_view relative) {
     return path;
 }
 
-// Removes what fs::remove_all cannot reach by its names.
+// What fs::remove_all cannot remove: it takes "trail." for ".".
 void RemoveAsStored(const std::wstring& path) {
     WIN32_FIND_DATAW data{};
     const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAsStored(path + L"\\" + name);
-            else DeleteFileW((path + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        const std::wstring name = path + L"\\" + data.cFileName;
+        if (data.cFileName == std::wstring(L".") || data.cFileName == std::wstring(L"..")) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAsStored(name);
+        else DeleteFileW(name.c_str());
     }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     RemoveDirectoryW(path.c_str());
 }
+
 #endif
 
 }  // namespace
@@ -112,11 +111,7 @@ void TempTree::Exact(std::string_view relative, std::string_view bytes) const {
     exact_ = true;
     for (std::size_t cut = relative.find('/'); cut != std::string_view::npos; cut = relative.find('/', cut + 1))
         CreateDirectoryW(AsStored(root_, relative.substr(0, cut)).c_str(), nullptr);
-    const HANDLE file = CreateFileW(AsStored(root_, relative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream(fs::path(AsStored(root_, relative)), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 #else
     File(relative, bytes);
 #endif
