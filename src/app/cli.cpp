@@ -51,9 +51,11 @@ constexpr const char* kUsage =
     "Exit status: 0 run completed, 1 at least one session could not be patched,\n"
     "2 usage error, 3 FOLDER is missing, not a folder or cannot be read (the scan's\n"
     "result line is printed all the same, the reason goes to standard error), 4 a file\n"
-    "or folder below FOLDER could not be read, 130 interrupted by Ctrl-C (on Linux\n"
-    "also 143 for SIGTERM and 129 for SIGHUP). Where several apply, an interrupt comes\n"
-    "first, then 3, then 4, then 1.\n";
+    "or folder below FOLDER could not be read, 5 the results could not be written to\n"
+    "standard output (closed, a full disk, a broken pipe; the reports still go to\n"
+    "standard error), 130 interrupted by Ctrl-C (on Linux also 143 for SIGTERM, 129 for\n"
+    "SIGHUP and 141 for SIGPIPE). Where several apply, an interrupt comes first, then 5,\n"
+    "then 3, then 4, then 1.\n";
 
 struct Command {
     enum class Kind { kScan, kHelp, kVersion, kUsageError } kind = Kind::kScan;
@@ -186,9 +188,21 @@ int RunScan(const Command& command, CliOutput& output, const CliProgress& progre
     return Status(folder_unusable, reported);
 }
 
+std::string Words(const platform::StreamProblem& problem) {
+    using Kind = platform::StreamProblem::Kind;
+    switch (problem.kind) {
+        case Kind::kClosed: return "closed";
+        case Kind::kNoSpace: return "no space left on the device";
+        case Kind::kBrokenPipe: return "broken pipe";
+        case Kind::kOther: break;
+    }
+    return problem.text.empty() ? "the system gave no reason" : EscapeControls(problem.text);
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliProgress& progress) {
+    platform::HoldStandardStreams();
     const Command command = Parse(args);
     switch (command.kind) {
         case Command::Kind::kHelp: output.out += kUsage; return kCompleted;
@@ -197,6 +211,16 @@ int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliPro
         case Command::Kind::kScan: break;
     }
     return RunScan(command, output, progress);
+}
+
+int WriteResults(const CliOutput& output, int status) {
+    const std::optional<platform::StreamProblem> unwritten = platform::WriteOut(output.out);
+    std::string reports = output.err;
+    if (unwritten) reports += "vemor-patch: standard output: cannot be written (" + Words(*unwritten) + ")\n";
+    platform::WriteErr(reports);
+    // One that came after the run still tells the caller that the program was interrupted.
+    if (const int interrupt = platform::InterruptStatus()) return interrupt;
+    return unwritten ? kOutputUnwritable : status;
 }
 
 }  // namespace vemor

@@ -18,11 +18,7 @@ int Run(std::vector<std::string> args) {
     vemor::CliProgress progress;
     if (vemor::platform::StandardErrorIsTerminal()) progress.write = vemor::platform::WriteErr;
     const int status = vemor::RunCli(args, output, progress);
-    vemor::platform::WriteOut(output.out);
-    vemor::platform::WriteErr(output.err);
-    // One that came after the run still tells the caller that the program was interrupted.
-    const int interrupt = vemor::platform::InterruptStatus();
-    return interrupt != 0 ? interrupt : status;
+    return vemor::WriteResults(output, status);
 }
 
 }  // namespace

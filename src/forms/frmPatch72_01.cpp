@@ -44,7 +44,7 @@ constexpr MainControl kControls[] = {
       L"Der Patch korrigiert die Normwertberechnung der Standardverfahren Kurzform 1/2/3 deutsch.",
       {150, 525, 8880, 300}, kLabel}, Font::kText},
     {{frmPatch72_01::lstPatchSitzung, L"LISTBOX", L"", {150, 1815, 8850, 1260},
-      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP},
+      LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP},
      Font::kText},
     {{frmPatch72_01::txtPatchVerzeichnis, L"EDIT", L"", {150, 1095, 7920, 375},
       ES_AUTOHSCROLL | ES_READONLY | WS_DISABLED | WS_TABSTOP}, Font::kText},
@@ -101,7 +101,7 @@ void frmPatch72_01::CreateControls() {
     AddTooltip(window_, Item(cmdRefresh), L"Durchsucht das nebenstehende Verzeichnis nach Sitzungen für diesen Patch.");
     // Owner-drawn for the characters its font lacks, its lines as high as a plain list box's.
     SendMessageW(Item(lstPatchSitzung), LB_SETITEMHEIGHT, 0, ListLineHeight(text_font_.get()));
-    lines_.Attach(Item(lstPatchSitzung));
+    lines_.Attach(Item(lstPatchSitzung), text_font_.get(), fallback_font_.get());
     vemor::lstPatchSitzung = &lines_;
 }
 

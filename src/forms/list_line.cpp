@@ -9,6 +9,8 @@ namespace vemor::forms {
 namespace {
 
 constexpr WORD kNoGlyph = 0xFFFF;
+// Where a plain list box begins a line's text, and leaves after it.
+constexpr int kMargin = 1;
 
 std::wstring LineText(const DRAWITEMSTRUCT& item) {
     const LRESULT length = SendMessageW(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
@@ -47,7 +49,7 @@ void DrawRuns(HDC dc, const RECT& area, const std::wstring& text, const std::vec
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     const UINT old_align = SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
-    int x = area.left + 1;
+    int x = area.left + kMargin;
     for (const Run& run : runs) {
         SelectObject(dc, run.in_font || fallback == nullptr ? font : fallback);
         const wchar_t* part = text.c_str() + run.start;
@@ -79,7 +81,7 @@ void DrawListLine(const DRAWITEMSTRUCT& item, HFONT font, HFONT fallback) noexce
         const std::vector<Run> runs = Runs(dc, text);
         // A line the font covers is drawn as the plain list box draws it, to the pixel.
         if (runs.size() == 1 && runs.front().in_font)
-            ExtTextOutW(dc, area.left + 1, area.top, ETO_OPAQUE | ETO_CLIPPED, &area, text.c_str(),
+            ExtTextOutW(dc, area.left + kMargin, area.top, ETO_OPAQUE | ETO_CLIPPED, &area, text.c_str(),
                         static_cast<UINT>(text.size()), nullptr);
         else
             DrawRuns(dc, area, text, runs, font, fallback);
@@ -91,6 +93,19 @@ void DrawListLine(const DRAWITEMSTRUCT& item, HFONT font, HFONT fallback) noexce
     SetBkColor(dc, old_back);
     SetTextColor(dc, old_text);
     if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &area);
+}
+
+int ListLineWidth(HDC dc, const std::wstring& text, HFONT font, HFONT fallback) {
+    const HGDIOBJ old_font = SelectObject(dc, font);
+    int width = 0;
+    for (const Run& run : Runs(dc, text)) {
+        SelectObject(dc, run.in_font || fallback == nullptr ? font : fallback);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str() + run.start, static_cast<int>(run.length), &size);
+        width += size.cx;
+    }
+    SelectObject(dc, old_font);
+    return kMargin + width + kMargin;
 }
 
 int ListLineHeight(HFONT font) {

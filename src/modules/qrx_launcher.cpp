@@ -52,7 +52,11 @@ QrxLocation LocateQrx() {
     if (!HoldsFile(master, kMasterFile)) return {};
 
     const std::string help_folder = ReadIniValue(master, "Optionen", "HilfeVerfahrenVerz", "").value_or("");
-    const std::string program = HostProgramFolder(help_folder) + kProgramFile;
+    const std::string folder = HostProgramFolder(help_folder);
+    // A folder relative to wherever the tool was started from would run whatever qrx.exe lies
+    // there, in Downloads say: only a folder from the top of a drive or share counts.
+    if (!platform::IsAbsoluteFolder(folder)) return {};
+    const std::string program = platform::StoredPath(folder + kProgramFile);
     if (!HoldsFile(program, kProgramFile)) return {};
     return {true, platform::AbsolutePath(program)};
 }

@@ -14,7 +14,7 @@ std::string MasterFilePath();
 
 struct QrxLocation {
     bool found = false;
-    std::string program_path;  // absolute, as the lookup found it
+    std::string program_path;  // absolute, with its names as stored
 };
 
 // Every occurrence of segment removed in one pass from left to right; text that a removal
@@ -26,7 +26,9 @@ std::string RemoveEvery(std::string_view text, std::string_view segment);
 std::string HostProgramFolder(std::string_view help_folder);
 
 // The whole location, from the application-data folder to the program file. A lookup that
-// fails with an error counts as not found: a program that may not be there is not offered.
+// fails with an error counts as not found: a program that may not be there is not offered;
+// nor is one in a folder that is not absolute (platform::IsAbsoluteFolder): empty, relative
+// or relative to a drive's current folder.
 QrxLocation LocateQrx();
 
 // Starts the program by its exact path, minimised, without arguments and without waiting

@@ -20,6 +20,10 @@ inline std::function<void(WriteStage)> write_stage;
 // Writes report success but leave the file as it was, as a write lost on its way to a server.
 inline bool lose_writes = false;
 
+// Windows listings give no 8.3 aliases, as on a volume made without them: a name no path can
+// spell then reaches nothing.
+inline bool no_short_names = false;
+
 // Every open of a file or folder on POSIX, and those that found nothing under the name. On a
 // server share each costs a round trip; tests read the counts to see that no name is tried
 // that the folder does not hold.

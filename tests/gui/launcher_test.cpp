@@ -125,18 +125,22 @@ TEST_F(StartQuestion, IsAskedOnlyWhenTheProgramIsFoundAndYesStartsItByItsExactPa
     EXPECT_FALSE(fs::exists(programs.Fs("started.txt"))) << "Prog.exe must not run";
 }
 
-TEST_F(StartQuestion, ABareProgramNameStartsFromTheFolderItWasFoundIn) {
-    Sessions();
+// A qrx.exe in the folder the tool was started from (Downloads, say) is whatever lies there:
+// a value that is not absolute finds nothing, asks nothing and starts nothing.
+TEST_F(StartQuestion, AFolderThatIsNotAbsoluteIsNotAsked) {
     test::TempTree programs;
     InstallProgram(programs, "qrx.exe");
-    WriteMaster("");
+    InstallProgram(programs, "QRX/qrx.exe");
     SetCurrentDirectoryW(programs.Fs("").c_str());
-    auto form = test::OpenMainWindow();
-    EXPECT_EQ(RunAusfuehren(*form, IDYES), kQuestion);
-    const std::vector<std::wstring> record = Record(programs.Fs(""));
-    ASSERT_EQ(record.size(), 3u);
-    EXPECT_EQ(record[1], L"\"" + test::Utf16(platform::AbsolutePath("qrx.exe")) + L"\"");
-    EXPECT_EQ(form->Window(), nullptr);
+    for (const char* value : {"", ".\\", "qrx\\", "C:qrx\\", "C:qrx\\Hilfe\\Verfahren\\QRX\\"}) {
+        Sessions();
+        WriteMaster(value);
+        auto form = test::OpenMainWindow();
+        EXPECT_EQ(RunAusfuehren(*form, IDYES), L"") << value;
+        EXPECT_NE(form->Window(), nullptr) << value;
+    }
+    EXPECT_FALSE(fs::exists(programs.Fs("started.txt")));
+    EXPECT_FALSE(fs::exists(programs.Fs("QRX/started.txt")));
 }
 
 TEST_F(StartQuestion, AStartThatFailsIsReportedAndTheWindowStaysOpen) {

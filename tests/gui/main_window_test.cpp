@@ -197,8 +197,10 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
         std::vector<std::pair<std::string, std::string>> files;
         std::vector<std::string> lines;
         bool start_enabled;
+        bool scrolls_sideways = false;    // a line is wider than the list box
         const wchar_t* folder = nullptr;  // a tree of the repository instead of the files
     };
+    const std::string long_label = "Kurzform 1 vom 01.03.2024, Wiederholung nach der Sprachtherapie im Herbst mit Elternfragebogen";
     const Case cases[] = {
         {"one session", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
                          {"A/S1/sitzung.dat", test::SessionFile("Kurzform 1 vom 01.03.2024", test::kShortForm1, "0")}},
@@ -212,8 +214,12 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
           "J\xC3\xBCrgen M\xC3\xBCller", test::Pending("Erstdiagnostik M\xC3\xA4rz 2024"),
           "\xC5\x81ucja Kowalska", test::Pending("Kurzform 1 vom 01.12.2023"),
           "\xC5\x9E\xC3\xBCkr\xC3\xBC Y\xC4\xB1lmaz", test::Pending("Kurzform 2 vom 12.09.2024")},
-         true, VEMOR_DEMO_TREE},
+         true, false, VEMOR_DEMO_TREE},
+        {"a long label", {{"A/user.dat", test::ClientFile("Anna", "Beispiel")},
+                          {"A/S1/sitzung.dat", test::SessionFile(long_label, test::kShortForm1, "0")}},
+         {"Anna Beispiel", test::Pending(long_label)}, true, true},
     };
+    const HWND list = Item(frmPatch72_01::lstPatchSitzung);
     for (const Case& c : cases) {
         test::TempTree client_tree;
         for (const auto& [path, bytes] : c.files) client_tree.File(path, bytes);
@@ -223,6 +229,22 @@ TEST_F(MainWindow, PreviewListsTheSessionsAndEnablesAusfuehrenOnlyForMoreThanOne
         EXPECT_EQ(IsWindowEnabled(Item(frmPatch72_01::cmdStart)) != FALSE, c.start_enabled) << c.name;
         // The scan button takes the text box's text as it is.
         EXPECT_EQ(PatchPath, folder) << c.name;
+        // A scroll bar only for a line wider than the list box, reaching as far as it is drawn.
+        SCROLLBARINFO bar{};
+        bar.cbSize = sizeof(bar);
+        GetScrollBarInfo(list, OBJID_HSCROLL, &bar);
+        EXPECT_EQ((bar.rgstate[0] & STATE_SYSTEM_INVISIBLE) == 0, c.scrolls_sideways) << c.name;
+        if (!c.scrolls_sideways) continue;
+        const std::wstring widest = test::Utf16(c.lines.back());
+        const HDC dc = GetDC(list);
+        const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+        SIZE drawn{};
+        GetTextExtentPoint32W(dc, widest.c_str(), static_cast<int>(widest.size()), &drawn);
+        SelectObject(dc, old_font);
+        ReleaseDC(list, dc);
+        const LRESULT extent = SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
+        EXPECT_GT(extent, drawn.cx) << c.name;
+        EXPECT_LE(extent, drawn.cx + 4) << c.name;
     }
 }
 

@@ -51,10 +51,15 @@ TEST(FindPlainFileIn, AnswersAsTheSingleFileLookupDoes) {
     tree.File("s/USER.DAT", "x");
     tree.Folder("s/Unterordner mit langem Namen");
     tree.Folder("s/user.dat.alt");
+    // Several spellings of one name, as case-sensitive storage holds them: the exact one
+    // first, else the one the system's lookup takes.
+    tree.Exact("s/user.dat", "x");
+    tree.Exact("s/SITZUNG.DAT", "x");
+    tree.Exact("s/Sitzung.dat", "x");
     const std::string folder = tree.Path("s") + platform::kSeparator;
     const auto entries = platform::ListFolder(folder, "*.*");
     ASSERT_TRUE(entries.has_value());
-    std::vector<std::string> names = {"user.dat", "SITZUNG.DAT", "fehlt.dat"};
+    std::vector<std::string> names = {"user.dat", "SITZUNG.DAT", "fehlt.dat", "sitzung.DAT"};
     std::size_t aliases = 0;
     for (const auto& entry : *entries) {
         names.push_back(entry.name);

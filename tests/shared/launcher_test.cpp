@@ -54,28 +54,34 @@ private:
     fs::path old_;
 };
 
-// Help folders are relative, so that the program's folder, which the rules upper-case, can be
-// made in upper case below the current folder on a file system that regards letter case too.
-TEST(LocateQrx, FindsTheProgramOnlyWhereBothLookupsAnswerWithTheirName) {
+// Help folders beginning with "@" lie below the programs' folder, which is also the current
+// folder, so that a relative one would find what lies there. The rules upper-case the
+// program's folder; a file system that regards letter case resolves it name by name.
+TEST(LocateQrx, FindsTheProgramOnlyInAnAbsoluteFolderWhereBothLookupsAnswerWithTheirName) {
     struct Case {
         const char* name;
         const char* help_folder;  // nullptr: no master file
-        const char* program;      // below the current folder; nullptr: none
+        const char* program;      // below the programs' folder; nullptr: none
         bool found;
         const char* master = kMasterFile;
     };
     const Case cases[] = {
         {"no master file", nullptr, "PROG/qrx.exe", false},
-        {"help folder", "Prog\\Hilfe\\Verfahren\\QRX\\", "PROG/qrx.exe", true},
-        {"master in other letter case", "Prog\\Hilfe\\Verfahren\\QRX\\", "PROG/qrx.exe", true, "QRXMASTER_D_KOMPL_KF1.DAT"},
-        {"program stored in upper case", "Prog\\hilfe\\verfahren\\qrx\\", "PROG/QRX.EXE", true},
-        {"no final separator", "Prog\\Hilfe\\Verfahren\\QRX", "PROG/qrx.exe", false},
-        {"program missing", "Prog\\Hilfe\\Verfahren\\QRX\\", nullptr, false},
-        {"a folder of that name", "Dir\\Hilfe\\Verfahren\\QRX\\", "DIR/qrx.exe/qrx.exe", false},
+        {"help folder", "@Prog\\Hilfe\\Verfahren\\QRX\\", "PROG/qrx.exe", true},
+        {"master in other letter case", "@Prog\\Hilfe\\Verfahren\\QRX\\", "PROG/qrx.exe", true, "QRXMASTER_D_KOMPL_KF1.DAT"},
+        {"program stored in upper case", "@Prog\\hilfe\\verfahren\\qrx\\", "PROG/QRX.EXE", true},
+        {"no final separator", "@Prog\\Hilfe\\Verfahren\\QRX", "PROG/qrx.exe", false},
+        {"program missing", "@Prog\\Hilfe\\Verfahren\\QRX\\", nullptr, false},
+        {"a folder of that name", "@Dir\\Hilfe\\Verfahren\\QRX\\", "DIR/qrx.exe/qrx.exe", false},
+        // Whatever qrx.exe lies in the folder the tool was started from is no host program.
+        {"empty value", "", "qrx.exe", false},
+        {"current folder", ".\\", "qrx.exe", false},
+        {"relative folder", "qrx\\", "QRX/qrx.exe", false},
 #ifdef _WIN32
-        {"hidden program", "Hid\\Hilfe\\Verfahren\\QRX\\", "HID/qrx.exe", false},
+        {"relative to the drive", "C:qrx\\", "QRX/qrx.exe", false},
+        {"hidden program", "@Hid\\Hilfe\\Verfahren\\QRX\\", "HID/qrx.exe", false},
         // A lookup that fails with an error is no program the user could start.
-        {"lookup fails", "Pr|og\\Hilfe\\Verfahren\\QRX\\", nullptr, false},
+        {"lookup fails", "@Pr|og\\Hilfe\\Verfahren\\QRX\\", nullptr, false},
 #endif
     };
     for (const Case& c : cases) {
@@ -83,9 +89,11 @@ TEST(LocateQrx, FindsTheProgramOnlyWhereBothLookupsAnswerWithTheirName) {
         TempTree programs;
         FakeRegistry registry;
         registry.Set(platform::kShellFoldersKey, "AppData", {platform::kRegSz, FakeRegistry::Text(app_data.Root()), {}});
+        std::string help_folder = c.help_folder ? P(c.help_folder) : "";
+        if (help_folder.starts_with('@')) help_folder = programs.Root() + help_folder.substr(1);
         if (c.help_folder != nullptr)
             app_data.File("Zembrosa/VERFAHREN/QRX/" + std::string(c.master),
-                          test::Crlf("[Optionen]\nHilfeVerfahrenVerz=" + P(c.help_folder) + "\n"));
+                          test::Crlf("[Optionen]\nHilfeVerfahrenVerz=" + help_folder + "\n"));
         if (c.program != nullptr) programs.File(c.program, "MZ");
 #ifdef _WIN32
         if (std::string(c.name) == "hidden program")
@@ -94,8 +102,13 @@ TEST(LocateQrx, FindsTheProgramOnlyWhereBothLookupsAnswerWithTheirName) {
         const ScopedCurrentFolder current(programs.Fs(""));
         const QrxLocation location = LocateQrx();
         EXPECT_EQ(location.found, c.found) << c.name;
-        const std::string expected_path = c.found ? platform::AbsolutePath(P("PROG\\qrx.exe")) : "";
-        EXPECT_EQ(location.program_path, expected_path) << c.name;
+        if (c.found) {
+            const std::string& path = location.program_path;
+            EXPECT_TRUE(fs::equivalent(fs::path(std::u8string(path.begin(), path.end())), programs.Fs(c.program)))
+                << c.name << ": " << path;
+        } else {
+            EXPECT_EQ(location.program_path, "") << c.name;
+        }
     }
 #ifdef _WIN32
     EXPECT_TRUE(platform::FindPlainFile(TempTree().Root() + "PR|OG\\qrx.exe").problem)

@@ -94,6 +94,26 @@ const ScanCase kScanCases[] = {
          t.File("A/2/SITZUNG.DAT", SessionFile("Zwei", kShortForm1, "0"));
      },
      {"A B", Pending("Eins"), Pending("Zwei")}, 2},
+    // Beside another spelling, the exact one is read.
+    {"several_spellings_of_the_files",
+     [](const TempTree& t) {
+         t.Exact("A/USER.DAT", ClientFile("A", "Gross"));
+         t.Exact("A/user.dat", ClientFile("A", "Genau"));
+         t.Exact("A/S/SITZUNG.DAT", SessionFile("Gross", kShortForm1, "1"));
+         t.Exact("A/S/sitzung.dat", SessionFile("Genau", kShortForm1, "0"));
+     },
+     {"A Genau", Pending("Genau")}, 1},
+    // Names Linux, a Mac or a share can store and Windows cannot spell: under Wine such
+    // folders must be examined like every other.
+    {"names_windows_cannot_spell",
+     [](const TempTree& t) {
+         t.File("A/user.dat", ClientFile("A", "B"));
+         t.Exact("A/a?b/sitzung.dat", SessionFile("Frage", kShortForm1, "0"));
+         t.Exact("A/blank /sitzung.dat", SessionFile("Leer", kShortForm1, "0"));
+         t.Exact("A/st*r/tiefer./sitzung.dat", SessionFile("Tiefer", kShortForm1, "0"));
+         t.Exact("A/trail./sitzung.dat", SessionFile("Punkt", kShortForm1, "0"));
+     },
+     {"A B", Pending("Frage"), Pending("Leer"), Pending("Tiefer"), Pending("Punkt")}, 4},
     {"folder_both_client_and_session",
      [](const TempTree& t) {
          t.File("A/user.dat", ClientFile("A", "B"));
@@ -207,15 +227,19 @@ TEST(ScanApply, PatchesEachPendingSessionOnceAndChangesOnlyThatLine) {
     tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
     tree.File("A/2/SITZUNG.DAT", SessionFile("Zwei", kShortForm3, "1"));
     tree.File("A/3/sitzung.dat", SessionFile("Drei", kShortForm2, "0.0"));
+    // Reached under Wine by another name; the write goes there too.
+    tree.Exact("A/4?/sitzung.dat", SessionFile("Vier", kShortForm1, "0.0"));
+    tree.Exact("A/5./sitzung.dat", SessionFile("F\xFCnf", kShortForm1, "0"));
 
-    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("Eins"), Patched("Drei")}));
+    EXPECT_EQ(RunScan(tree, true).lines,
+              (Lines{"A B", Patched("Eins"), Patched("Drei"), Patched("Vier"), Patched("F\xC3\xBCnf")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Eins", kShortForm1, "1"));
     EXPECT_EQ(tree.Read("A/2/SITZUNG.DAT"), SessionFile("Zwei", kShortForm3, "1"));
     EXPECT_EQ(tree.Read("A/3/sitzung.dat"), SessionFile("Drei", kShortForm2, "1"));
     EXPECT_EQ(tree.Read("A/user.dat"), ClientFile("A", "B"));
 
     const Result again = RunScan(tree, true);
-    EXPECT_EQ(again.lines, Lines{Empty(3)});
+    EXPECT_EQ(again.lines, Lines{Empty(5)});
 }
 
 TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {

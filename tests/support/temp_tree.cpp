@@ -26,6 +26,39 @@ std::string ToUtf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+#ifdef _WIN32
+// The path in the form that takes every name as it is: the Unix path under Wine, else the
+// extended form.
+std::wstring AsStored(const fs::path& root, std::string_view relative) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto to_unix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring path = L"\\\\?\\" + root.wstring();
+    if (char* unix = to_unix ? to_unix(root.c_str()) : nullptr) {
+        path = L"\\\\?\\unix" + FromUtf8(unix).wstring();
+        HeapFree(GetProcessHeap(), 0, unix);
+    }
+    if (!relative.empty()) path += L"/" + FromUtf8(relative).wstring();
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// What fs::remove_all cannot remove: it takes "trail." for ".".
+void RemoveAsStored(const std::wstring& path) {
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        const std::wstring name = path + L"\\" + data.cFileName;
+        if (data.cFileName == std::wstring(L".") || data.cFileName == std::wstring(L"..")) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAsStored(name);
+        else DeleteFileW(name.c_str());
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    RemoveDirectoryW(path.c_str());
+}
+
+#endif
+
 }  // namespace
 
 TempTree::TempTree() {
@@ -44,6 +77,9 @@ TempTree::~TempTree() {
         fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
     }
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, error);
+#ifdef _WIN32
+    if (exact_) RemoveAsStored(AsStored(root_, ""));
+#endif
     fs::remove_all(root_, error);
 }
 
@@ -83,6 +119,17 @@ void TempTree::Hollow(std::string_view relative, std::uint64_t size) const {
     if (!sized) throw std::runtime_error("cannot make a file of that size");
 #else
     fs::resize_file(Fs(relative), size);
+#endif
+}
+
+void TempTree::Exact(std::string_view relative, std::string_view bytes) const {
+#ifdef _WIN32
+    exact_ = true;
+    for (std::size_t cut = relative.find('/'); cut != std::string_view::npos; cut = relative.find('/', cut + 1))
+        CreateDirectoryW(AsStored(root_, relative.substr(0, cut)).c_str(), nullptr);
+    std::ofstream(fs::path(AsStored(root_, relative)), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+#else
+    File(relative, bytes);
 #endif
 }
 

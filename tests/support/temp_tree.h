@@ -25,6 +25,10 @@ public:
     void File(std::string_view relative, std::string_view bytes) const;
     // A file of size zero bytes, never written: sparse where the file system allows.
     void Hollow(std::string_view relative, std::uint64_t size) const;
+    // A file stored under exactly the names given, as Linux, a Mac or a share stores them and
+    // Windows' own functions would not: beside another spelling of its name, or a name Windows
+    // cannot spell ("a?b", "trail."). Under Wine through the file's Unix path.
+    void Exact(std::string_view relative, std::string_view bytes) const;
     std::string Read(std::string_view relative) const;
     bool Exists(std::string_view relative) const;
     // The names of everything in a folder, sorted: what a write may have left beside a file.
@@ -32,6 +36,7 @@ public:
 
 private:
     std::filesystem::path root_;
+    mutable bool exact_ = false;  // holds names only the Unix path can remove
 };
 
 // Profile text with CRLF line ends, from lines given with "\n".

@@ -32,7 +32,9 @@ struct FolderEntry {
 struct FolderId;
 
 // Every entry of folder (which ends with the separator) that matches pattern, "." and ".."
-// and hidden entries included, ordered by upper-cased name as NTFS delivers them.
+// and hidden entries included, ordered by upper-cased name as NTFS delivers them. On Windows
+// an entry whose name holds a character no path can (Wine lists Linux names with "?", "\\",
+// a line break and the like) is named by its 8.3 alias where it has one, which reaches it.
 // Nothing when the folder cannot be enumerated; problem, when given, then gets why (kMissing
 // when it is not there, or no longer). id, when given, gets what IdentifyFolder would answer
 // for folder where the listing tells it without a call of its own (POSIX); else it stays
@@ -78,6 +80,15 @@ std::optional<FolderId> IdentifyFolder(const std::string& path);
 
 // An absolute form of path, for folders given relative to the current folder.
 std::string AbsolutePath(const std::string& path);
+
+// Whether path begins at the top of a drive or a share, whatever the current folder: "C:\"
+// or "\\server\share\" on Windows, "/" on POSIX. "qrx\", ".\" and "C:qrx\" do not.
+bool IsAbsoluteFolder(std::string_view path);
+
+// path with every name in it as the file system stores it: on POSIX, where a name is not
+// stored as written, the spelling PickSpelling takes in its folder, as Windows ignores letter
+// case; path itself where a name is not there in any spelling, and on Windows.
+std::string StoredPath(const std::string& path);
 
 // Orders entries as NTFS delivers them, so that every target lists a tree alike.
 void SortLikeNtfs(std::vector<FolderEntry>& entries);

@@ -2,9 +2,9 @@
 
 namespace vemor::platform {
 
-// Turns Ctrl-C (and on POSIX SIGTERM and SIGHUP) from an immediate end of the process into a
-// request that the program answers at a moment of its choosing, never inside a write. A
-// signal the process was started to ignore stays ignored.
+// Turns Ctrl-C (and on POSIX SIGTERM, SIGHUP and SIGPIPE) from an immediate end of the
+// process into a request that the program answers at a moment of its choosing, never inside a
+// write. A signal the process was started to ignore stays ignored.
 void DeferInterrupts();
 
 // 0 while no interrupt came; else the exit status the program should end with: 128 and the

@@ -9,6 +9,7 @@
 #include "posix/listing.h"
 #include "posix/names.h"
 #include "posix/paths.h"
+#include "spelling.h"
 #include "text.h"
 
 namespace vemor::platform {
@@ -83,7 +84,7 @@ FoundFile FindPlainFile(const std::string& path) {
 FoundFile FindPlainFileIn(const std::string& folder, const std::vector<FolderEntry>& entries,
                           const std::string& name) {
     if (folder.find('\0') != std::string::npos || name.find('\0') != std::string::npos) return BadName();
-    const FolderEntry* stored = posix::PickSpelling(entries, name);
+    const FolderEntry* stored = PickSpelling(entries, name);
     return {stored && stored->is_plain_file ? stored->name : std::string()};
 }
 
@@ -92,6 +93,10 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
     if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
     return FolderId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
+
+bool IsAbsoluteFolder(std::string_view path) { return path.starts_with('/'); }
+
+std::string StoredPath(const std::string& path) { return posix::StoredPath(path); }
 
 std::string AbsolutePath(const std::string& path) {
     if (!path.empty() && path.front() == '/') return path;

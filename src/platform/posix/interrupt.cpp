@@ -8,7 +8,8 @@
 namespace vemor::platform {
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader that goes away must not end an apply in the middle of a session.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 // Written by the handler only; lock-free, so the handler may touch it.
 std::atomic<int> status{0};

@@ -1,29 +1,62 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "console.h"
 #include "utf16.h"
+#include "win32/errors.h"
 
 namespace vemor::platform {
 namespace {
 
+using Kind = StreamProblem::Kind;
+
+StreamProblem ProblemOf(DWORD error) {
+    switch (error) {
+        case ERROR_INVALID_HANDLE: return {Kind::kClosed};
+        case ERROR_DISK_FULL: case ERROR_HANDLE_DISK_FULL: return {Kind::kNoSpace};
+        case ERROR_BROKEN_PIPE: case ERROR_NO_DATA: case ERROR_PIPE_NOT_CONNECTED: return {Kind::kBrokenPipe};
+        default: return {Kind::kOther, win32::SystemMessage(error)};
+    }
+}
+
+// Writes units (bytes, or UTF-16 for a console) with write, which may take fewer than offered.
+template <typename Unit, typename Writer>
+std::optional<StreamProblem> WriteAll(const Unit* units, std::size_t count, Writer write) {
+    while (count > 0) {
+        DWORD written = 0;
+        if (!write(units, static_cast<DWORD>(std::min<std::size_t>(count, 1 << 20)), &written))
+            return ProblemOf(GetLastError());
+        if (written == 0) return ProblemOf(ERROR_WRITE_FAULT);
+        units += written;
+        count -= written;
+    }
+    return std::nullopt;
+}
+
 // A console shows UTF-16 through WriteConsoleW; a pipe or a file gets the UTF-8 bytes.
-void Write(DWORD which, std::string_view text) {
+std::optional<StreamProblem> Write(DWORD which, std::string_view text) {
+    if (text.empty()) return std::nullopt;
     const HANDLE handle = GetStdHandle(which);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return StreamProblem{Kind::kClosed};
     DWORD mode = 0;
-    DWORD written = 0;
     if (GetConsoleMode(handle, &mode)) {
         const std::wstring wide = Utf16(text);
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return WriteAll(wide.data(), wide.size(), [handle](const wchar_t* units, DWORD count, DWORD* written) {
+            return WriteConsoleW(handle, units, count, written, nullptr);
+        });
     }
+    return WriteAll(text.data(), text.size(), [handle](const char* units, DWORD count, DWORD* written) {
+        return WriteFile(handle, units, count, written, nullptr);
+    });
 }
 
 }  // namespace
 
-void WriteOut(std::string_view text) { Write(STD_OUTPUT_HANDLE, text); }
-void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
+std::optional<StreamProblem> WriteOut(std::string_view text) { return Write(STD_OUTPUT_HANDLE, text); }
+std::optional<StreamProblem> WriteErr(std::string_view text) { return Write(STD_ERROR_HANDLE, text); }
+
+void HoldStandardStreams() {}
 
 bool StandardErrorIsTerminal() {
     DWORD mode = 0;

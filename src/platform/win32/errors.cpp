@@ -10,8 +10,10 @@ namespace {
 FileProblem::Kind KindOf(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND: case ERROR_PATH_NOT_FOUND: case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH: case ERROR_BAD_NET_NAME: case ERROR_INVALID_NAME:
+        case ERROR_BAD_NETPATH: case ERROR_BAD_NET_NAME:
             return FileProblem::Kind::kMissing;
+        // Not missing: nothing could be stored under that name, yet a listing may hold it.
+        case ERROR_INVALID_NAME: return FileProblem::Kind::kBadName;
         case ERROR_DIRECTORY: case ERROR_CANT_ACCESS_FILE: return FileProblem::Kind::kNotAFile;
         case ERROR_ACCESS_DENIED: case ERROR_PRIVILEGE_NOT_HELD: return FileProblem::Kind::kDenied;
         case ERROR_WRITE_PROTECT: case ERROR_FILE_READ_ONLY: return FileProblem::Kind::kReadOnly;

@@ -1,8 +1,11 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string_view>
 
 #include "files.h"
+#include "spelling.h"
+#include "test_hooks.h"
 #include "text.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
@@ -22,6 +25,30 @@ FolderEntry EntryOf(std::wstring_view name, std::wstring_view short_name, DWORD 
             Utf8(short_name), index, (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
 }
 
+// Whether a path can name an entry by name: no character that paths reserve.
+bool Spellable(std::string_view name) {
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/*?\"<>|").find(c) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+// Entries a path cannot spell are reached by their 8.3 alias, which is how Windows itself
+// knows them; without one, opening them fails and says why. After sorting, so that the order
+// is the names' own, as on every other target.
+void ReachByAlias(std::vector<FolderEntry>& entries) {
+    if (test_hooks::no_short_names) return;
+    for (FolderEntry& entry : entries)
+        if (!Spellable(entry.name) && !entry.short_name.empty()) entry.name = entry.short_name;
+}
+
+// Sorted as NTFS delivers them, each reachable by its name.
+std::vector<FolderEntry> Listed(std::vector<FolderEntry> entries) {
+    SortLikeNtfs(entries);
+    ReachByAlias(entries);
+    return entries;
+}
+
 // Nothing, with the problem of the call that failed where one is asked for.
 std::nullopt_t Unlisted(FileProblem* problem, DWORD error) {
     if (problem) *problem = win32::ProblemFromError(error);
@@ -35,15 +62,15 @@ std::optional<std::vector<FolderEntry>> ListMatching(const std::string& folder, 
     WIN32_FIND_DATAW data{};
     // Kept until the error is taken: freeing it may change the thread's last error.
     const std::wstring path = win32::FilePath(folder + pattern);
-    const HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+    const HANDLE find = FindFirstFileExW(path.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return Unlisted(problem, GetLastError());
     const win32::OwnedFind owner(find);
     std::vector<FolderEntry> entries;
     do {
-        entries.push_back(EntryOf(data.cFileName, {}, data.dwFileAttributes, std::nullopt));
+        entries.push_back(EntryOf(data.cFileName, data.cAlternateFileName, data.dwFileAttributes, std::nullopt));
     } while (FindNextFileW(find, &data));
-    return entries;
+    return Listed(std::move(entries));
 }
 
 // Appends the records of one answer of the folder.
@@ -76,11 +103,7 @@ std::optional<FolderId> IdentityOf(HANDLE folder) {
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
                                                    std::optional<FolderId>*, FileProblem* problem) {
-    if (!MatchesEveryName(pattern)) {
-        auto entries = ListMatching(folder, pattern, problem);
-        if (entries) SortLikeNtfs(*entries);
-        return entries;
-    }
+    if (!MatchesEveryName(pattern)) return ListMatching(folder, pattern, problem);
     const std::wstring path = win32::FilePath(folder);
     const HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -98,8 +121,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
         AppendRecords(buffer.data(), entries);
     }
     // NTFS already delivers this order; FAT and network drives do not.
-    SortLikeNtfs(entries);
-    return entries;
+    return Listed(std::move(entries));
 }
 
 // Nothing found and a path no file can have are told apart as FindFirstFile tells them.
@@ -121,18 +143,14 @@ FoundFile FindPlainFile(const std::string& path) {
     return {Utf8(data.cFileName)};
 }
 
-// As FindFirstFile looks a name up: the long name or the 8.3 alias, letter case ignored.
+// As FindFirstFile looks a name up: the long name, in the spelling it takes where several
+// are stored, else the 8.3 alias, letter case ignored.
 FoundFile FindPlainFileIn(const std::string&, const std::vector<FolderEntry>& entries,
                           const std::string& name) {
+    const FolderEntry* found = PickSpelling(entries, name);
     const std::string wanted = ToUpper(name);
-    const FolderEntry* found = nullptr;
-    for (const FolderEntry& entry : entries) {
-        if (ToUpper(entry.name) == wanted) {
-            found = &entry;
-            break;
-        }
-        if (!found && !entry.short_name.empty() && ToUpper(entry.short_name) == wanted) found = &entry;
-    }
+    for (auto entry = entries.begin(); !found && entry != entries.end(); ++entry)
+        if (!entry->short_name.empty() && ToUpper(entry->short_name) == wanted) found = &*entry;
     return {found && found->is_plain_file ? found->name : std::string()};
 }
 
@@ -148,5 +166,20 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
 std::string AbsolutePath(const std::string& path) {
     return Utf8(win32::FullPathName(Utf16(path)));
 }
+
+bool IsAbsoluteFolder(std::string_view path) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && path[2] == '\\') return true;
+    if (!path.starts_with("\\\\")) return false;
+    // "\\?\" and "\\.\" lead into the system's own name spaces, not to a server.
+    const std::size_t server_end = path.find('\\', 2);
+    if (server_end == std::string_view::npos || server_end == 2) return false;
+    const std::string_view server = path.substr(2, server_end - 2);
+    if (server == "?" || server == ".") return false;
+    const std::size_t share_end = path.find('\\', server_end + 1);
+    return share_end != std::string_view::npos && share_end > server_end + 1;
+}
+
+std::string StoredPath(const std::string& path) { return path; }
 
 }  // namespace vemor::platform

@@ -112,7 +112,7 @@ pid_t Start(const TempTree& tree, const TempTree& output) {
     sigset_t signals;
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&signals, signal);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::string program = VEMOR_PATCH_PROGRAM;
@@ -152,6 +152,7 @@ TEST(InterruptedApply, LeavesEachFileOriginalOrPatchedAndNothingElse) {
         {SIGINT, 3, true},
         {SIGTERM, 3, true},
         {SIGHUP, 1, true},
+        {SIGPIPE, 1, true},  // the reader of its output gone
     };
     std::random_device device;
     const char* given = std::getenv("VEMOR_KILL_SEED");

@@ -3,7 +3,8 @@
 # same exit status and the same reports on standard error, for the same trees: the demo
 # tree, a tree whose links loop (Wine cannot create links itself, but follows the ones made
 # here), labels with control characters, a folder that is not there and one below the root
-# that cannot be read. Both must also end an apply interrupted by Ctrl-C as they should.
+# that cannot be read. Both must also end an apply interrupted by Ctrl-C as they should, and
+# say so when their results cannot be written.
 set -euo pipefail
 native=$1
 windows=$2
@@ -54,9 +55,7 @@ if [ "$(run_native preview "$work/loop")" != "$expected" ]; then
 fi
 compare preview "$work/loop" "$work/loop"
 
-# Control characters in labels, from a Windows-1252 and a UTF-16 file, come out escaped. A
-# folder whose name holds a line break cannot take part: Wine lists it, but refuses every
-# path through it, as Windows knows no such name.
+# Control characters in labels, from a Windows-1252 and a UTF-16 file, come out escaped.
 mkdir -p "$work/odd/K/1" "$work/odd/K/2"
 printf '[UserData]\r\nVorname=K\tL\x81\r\nName=\\M\r\n' > "$work/odd/K/user.dat"
 printf '[TreeData]\r\nBezeichnung=a\033[1mb\177c\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' \
@@ -150,6 +149,36 @@ windows_tree=$(winepath -w "$work/many-windows")
 wine "$windows" apply "$windows_tree" >"$work/many-windows.out" 2>"$work/many-windows.err" &
 interrupted Windows "$work/many-windows" $!
 set +m
+
+# Results that cannot be written: a full disk, a closed standard output, a pipe whose reader
+# leaves after the first line while there is more than the pipe holds. Each program reports
+# the folder it cannot read, then why the results did not arrive, and ends with status 5.
+mkdir -p "$work/wide/A/zu"
+for s in {001..300}; do
+    mkdir "$work/wide/A/S$s"
+    printf '[TreeData]\r\nBezeichnung=%s%0250d\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=0\r\n' \
+        "$s" 0 > "$work/wide/A/S$s/sitzung.dat"
+done
+chmod 000 "$work/wide/A/zu"
+# unwritable NAME WORDS STATUS: checks the status and the standard error of the run just made.
+unwritable() {
+    if [ "$3" -ne 5 ] || [ "$(tr -d '\r' <"$work/err" | sed 's|.*[\\/]zu: |zu: |')" != "zu: cannot be read (permission denied)
+vemor-patch: standard output: cannot be written ($2)" ]; then
+        echo "DIFFERENT: the $1: status $3" && cat "$work/err" && failures=$((failures + 1))
+    else
+        echo "same: the $1, status 5"
+    fi
+}
+for name in native Windows; do
+    run=("$native" preview "$work/wide")
+    [ "$name" = native ] || run=(wine "$windows" preview "$(winepath -w "$work/wide")")
+    status=0; "${run[@]}" >/dev/full 2>"$work/err" || status=$?
+    unwritable "$name program onto a full disk" "no space left on the device" "$status"
+    status=0; "${run[@]}" >&- 2>"$work/err" || status=$?
+    unwritable "$name program with standard output closed" closed "$status"
+    { "${run[@]}" 2>"$work/err" | head -n 1 >/dev/null; status=${PIPESTATUS[0]}; } || true
+    unwritable "$name program into a pipe closed early" "broken pipe" "$status"
+done
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures comparison(s) differ"
