@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <atomic>
+#include <cstdint>
 #include <optional>
 
 #include "console.h"
@@ -10,7 +12,6 @@
 #include "modPatch72_01.h"
 #include "modSpezial.h"
 #include "report_words.h"
-#include "state.h"
 
 namespace vemor {
 namespace {
@@ -98,16 +99,6 @@ int UsageError(CliOutput& output, const std::string& message) {
     return kUsageError;
 }
 
-std::string Describe(const platform::FolderExamination& folder) {
-    switch (folder.state) {
-        case platform::FolderState::kMissing: return "no such folder";
-        case platform::FolderState::kNotAFolder: return "is not a folder";
-        case platform::FolderState::kUnreadable: return "cannot be read (" + folder.reason + ")";
-        case platform::FolderState::kReadable: break;
-    }
-    return {};
-}
-
 std::string ReportLine(const std::string& path, const std::string& reason) {
     return "vemor-patch: " + EscapePath(path) + ": " + EscapeControls(reason) + "\n";
 }
@@ -119,16 +110,21 @@ struct Reported {
     bool lost = false;  // a report could not be recorded
 };
 
-// One scan run over PatchPath into list, its reports and errors into output, progress shown.
-// An interrupt ends the run between two entries.
-Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& progress) {
+// One scan run over folder into list, its reports and errors into output, progress shown. An
+// interrupt ends the run between two entries.
+Reported Scan(const std::string& folder, bool apply, LineList& list, CliOutput& output, const CliProgress& progress) {
     Reported reported;
-    lstPatchSitzung = &list;
     SetErrorPresenter([&output](const std::string& text, const std::string& caption) {
         output.err += caption + ": " + text + "\n";
     });
-    ScanObservers& observers = CurrentScanObservers;
-    observers.report = [&](const ScanReport& report) {
+    // Kept past the run: on Windows the interrupt comes on a thread of its own, an instant late.
+    static std::atomic<std::int16_t> cancel;
+    cancel = 0;
+    const platform::InterruptCancels interrupt(cancel);
+    std::int32_t sessions = 0;
+    ScanContext run{folder, apply, list, cancel, sessions};
+    run.observers.entry = progress.entry;
+    run.observers.report = [&](const ScanReport& report) {
         (report.NotPatched() ? reported.not_patched : reported.unreadable) = true;
         try {
             output.err += ReportLine(report.path, DescribeReport(report));
@@ -136,28 +132,20 @@ Reported Scan(bool apply, LineList& list, CliOutput& output, const CliProgress& 
             reported.lost = true;
         }
     };
-    observers.stop = [] { return platform::InterruptStatus() != 0; };
     ProgressLine line(progress);
     std::int64_t folders = 0;
     if (progress.write) {
-        observers.progress = [&] {
+        run.observers.progress = [&] {
             try {
-                line.Update(++folders, SessionCount);
+                line.Update(++folders, sessions);
             } catch (...) {
                 // The line only informs; the run does not depend on it.
             }
         };
     }
-    SessionCount = 0;
-    list.Clear();
-    ApplyPatch = apply ? -1 : 0;
-    RefreshSessionList();
-    observers.stop = nullptr;
-    observers.report = nullptr;
-    observers.progress = nullptr;
+    RunScan(run);
     line.Clear();
     SetErrorPresenter(nullptr);
-    lstPatchSitzung = nullptr;
     return reported;
 }
 
@@ -170,33 +158,19 @@ int Status(bool folder_unusable, const Reported& reported) {
     return kCompleted;
 }
 
-int RunScan(const Command& command, CliOutput& output, const CliProgress& progress) {
-    PatchPath = command.folder ? platform::AbsolutePath(*command.folder) : DefaultClientFolder();
-    const std::string named = command.folder.value_or(PatchPath);
-    // Looked at before the scan, which ends PatchPath with a separator; the scan runs and
-    // prints its own result either way.
-    const platform::FolderExamination folder = platform::ExamineFolder(PatchPath);
+int RunCommand(const Command& command, CliOutput& output, const CliProgress& progress) {
+    const std::string folder = command.folder ? platform::AbsolutePath(*command.folder) : DefaultClientFolder();
+    // The scan runs and prints its own result either way.
+    const std::optional<platform::FileProblem> unusable = platform::ExamineFolder(folder);
     LineList list;
-    const Reported reported = Scan(command.apply, list, output, progress);
+    const Reported reported = Scan(folder, command.apply, list, output, progress);
 
     for (const std::string& line : list.lines())
         output.out += EscapeControls(line) + std::string(platform::LineEnd());
-    const bool folder_unusable = folder.state != platform::FolderState::kReadable;
-    if (folder_unusable) output.err += ReportLine(named, Describe(folder));
+    if (unusable) output.err += ReportLine(command.folder.value_or(folder), DescribeFolderProblem(*unusable));
     if (reported.lost) output.err += "vemor-patch: not every problem could be reported (out of memory)\n";
     if (platform::InterruptStatus() != 0) output.err += "vemor-patch: interrupted; the results so far are listed\n";
-    return Status(folder_unusable, reported);
-}
-
-std::string Words(const platform::StreamProblem& problem) {
-    using Kind = platform::StreamProblem::Kind;
-    switch (problem.kind) {
-        case Kind::kClosed: return "closed";
-        case Kind::kNoSpace: return "no space left on the device";
-        case Kind::kBrokenPipe: return "broken pipe";
-        case Kind::kOther: break;
-    }
-    return problem.text.empty() ? "the system gave no reason" : EscapeControls(problem.text);
+    return Status(unusable.has_value(), reported);
 }
 
 }  // namespace
@@ -210,13 +184,13 @@ int RunCli(const std::vector<std::string>& args, CliOutput& output, const CliPro
         case Command::Kind::kUsageError: return UsageError(output, command.problem);
         case Command::Kind::kScan: break;
     }
-    return RunScan(command, output, progress);
+    return RunCommand(command, output, progress);
 }
 
 int WriteResults(const CliOutput& output, int status) {
     const std::optional<platform::StreamProblem> unwritten = platform::WriteOut(output.out);
     std::string reports = output.err;
-    if (unwritten) reports += "vemor-patch: standard output: cannot be written (" + Words(*unwritten) + ")\n";
+    if (unwritten) reports += "vemor-patch: standard output: cannot be written (" + DescribeStreamProblem(*unwritten) + ")\n";
     platform::WriteErr(reports);
     // One that came after the run still tells the caller that the program was interrupted.
     if (const int interrupt = platform::InterruptStatus()) return interrupt;

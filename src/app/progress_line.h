@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vemor {
@@ -16,6 +17,8 @@ struct CliProgress {
     std::function<CliClock::time_point()> now = CliClock::now;
     // Gets the text that rewrites the progress line; empty: no progress is shown.
     std::function<void(std::string_view)> write;
+    // Tests: with the path of each entry just before the scan examines it.
+    std::function<void(const std::string&)> entry = {};
 };
 
 // One line that tells how far a long run has got: first shown once the run has taken a

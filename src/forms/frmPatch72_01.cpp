@@ -149,8 +149,11 @@ void frmPatch72_01::OnStart() {
 void frmPatch72_01::Scan() {
     scanning_ = true;
     {
-        const LiveScan live(Item(lstPatchSitzung));
-        SkipFailure([] { RefreshSessionList(); });
+        LiveScan live(Item(lstPatchSitzung));
+        ScanObservers observers;
+        observers.progress = live.AfterEachFolder();
+        observers.entry = scan_entry_;
+        SkipFailure([&] { RefreshSessionList(observers); });
     }
     scanning_ = false;
     for (const MSG& message : std::exchange(deferred_, {}))

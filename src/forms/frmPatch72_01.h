@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "gdi.h"
@@ -38,6 +41,9 @@ public:
     // -1 when the host test program can be found through the master data file, else 0.
     std::int16_t FoundQRXExe();
 
+    // Tests: called with the path of each entry the window's scans examine, just before.
+    void WatchScans(std::function<void(const std::string&)> entry) { scan_entry_ = std::move(entry); }
+
 private:
     frmPatch72_01() = default;
     template <class Form>
@@ -70,6 +76,7 @@ private:
     OwnedGdi<HBITMAP> refresh_picture_;
     bool scanning_ = false;
     std::vector<MSG> deferred_;  // commands and close requests that came during a scan
+    std::function<void(const std::string&)> scan_entry_;
 };
 
 }  // namespace vemor::forms

@@ -1,9 +1,5 @@
 #include "live_scan.h"
 
-#include <utility>
-
-#include "scan_sessions.h"
-
 namespace vemor::forms {
 namespace {
 
@@ -43,17 +39,19 @@ void DeliverPaintAndSentMessages() {
 LiveScan::LiveScan(HWND list_box)
     : list_box_(list_box), last_delivery_(GetTickCount64()), last_redraw_(last_delivery_) {
     SetRedraw(list_box_, false);
-    outer_observer_ = std::exchange(CurrentScanObservers.progress, [this] {
+}
+
+std::function<void()> LiveScan::AfterEachFolder() {
+    return [this] {
         try {
             AfterFolder();
         } catch (...) {
             // The scan goes on; the next folder tries again.
         }
-    });
+    };
 }
 
 LiveScan::~LiveScan() {
-    CurrentScanObservers.progress = std::move(outer_observer_);
     SetRedraw(list_box_, true);
     RedrawWindow(list_box_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }

@@ -19,11 +19,13 @@ public:
     LiveScan(const LiveScan&) = delete;
     LiveScan& operator=(const LiveScan&) = delete;
 
+    // For the scan to call after each folder.
+    std::function<void()> AfterEachFolder();
+
 private:
     void AfterFolder();
 
     HWND list_box_;
-    std::function<void()> outer_observer_;
     ULONGLONG last_delivery_;
     ULONGLONG last_redraw_;
 };

@@ -1,7 +1,6 @@
 #include "profile_values.h"
 
 #include "error_report.h"
-#include "profile.h"
 #include "text.h"
 
 namespace vemor {
@@ -18,14 +17,14 @@ bool IsProfileFileName(const std::string& file) {
 
 }  // namespace
 
-ProfileValue ReadIniValue(const std::string& file, const std::string& section,
-                          const std::string& key, const std::string& fallback) {
+ProfileValue ReadIniValue(platform::ProfileStep& step, const std::string& section, const std::string& key,
+                          const std::string& fallback) {
     try {
-        if (!IsProfileFileName(file)) return std::nullopt;
-        platform::ProfileText read = platform::ReadProfileText(file, section, key, fallback, kFirstBuffer);
+        if (!IsProfileFileName(step.file())) return std::nullopt;
+        platform::ProfileText read = step.Read(section, key, fallback, kFirstBuffer);
         if (read.count + 1 < kFirstBuffer) return read.text;
         // The value may have been cut: one more read with the large buffer, and no third.
-        read = platform::ReadProfileText(file, section, key, fallback, kSecondBuffer);
+        read = step.Read(section, key, fallback, kSecondBuffer);
         return read.text;
     } catch (...) {
         ShowError(CaughtFailure(), kShow);
@@ -33,14 +32,26 @@ ProfileValue ReadIniValue(const std::string& file, const std::string& section,
     }
 }
 
-void WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+ProfileValue ReadIniValue(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& fallback) {
+    platform::ProfileStep step(file);
+    return ReadIniValue(step, section, key, fallback);
+}
+
+void WriteIniValue(platform::ProfileStep& step, const std::string& section, const std::string& key,
                    const std::string& value) {
     try {
         // A refused write is no failure: the caller's read-back shows it.
-        platform::WriteProfileText(file, section, key, value);
+        step.Write(section, key, value);
     } catch (...) {
         ShowError(CaughtFailure(), kShow);
     }
+}
+
+void WriteIniValue(const std::string& file, const std::string& section, const std::string& key,
+                   const std::string& value) {
+    platform::ProfileStep step(file);
+    WriteIniValue(step, section, key, value);
 }
 
 }  // namespace vemor

@@ -2,20 +2,29 @@
 
 #include "error_report.h"
 #include "result_lines.h"
-#include "scan_sessions.h"
 #include "state.h"
 
 namespace vemor {
 
-void RefreshSessionList() {
+ScanOutcome RunScan(const ScanContext& run) {
+    ScanOutcome outcome{ScanSessions(run)};
     try {
-        ScanSessions(PatchPath, "*.*");
-        ResultList& list = *lstPatchSitzung;
+        ResultList& list = run.list;
         if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
         if (list.Count() == 0) {
             list.Clear();
-            list.Append(EmptyResultLine(SessionCount));
+            list.Append(EmptyResultLine(run.session_count));
         }
+    } catch (...) {
+        ShowError(CaughtFailure(), kShow);
+    }
+    return outcome;
+}
+
+void RefreshSessionList(const ScanObservers& observers) {
+    try {
+        const ScanContext run{PatchPath, ApplyPatch != 0, *lstPatchSitzung, CancelScan, SessionCount, observers};
+        PatchPath = RunScan(run).folder;
     } catch (...) {
         ShowError(CaughtFailure(), kShow);
     }

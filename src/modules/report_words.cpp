@@ -7,6 +7,7 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
     switch (problem.kind) {
         case Kind::kMissing: return "no longer there";
         case Kind::kNotAFile: return "not a regular file";
+        case Kind::kNotAFolder: return "not a folder";
         case Kind::kDenied: return "permission denied";
         case Kind::kReadOnly: return "write-protected";
         case Kind::kLocked: return "locked by another program";
@@ -32,6 +33,25 @@ std::string DescribeReport(const ScanReport& report) {
         case Kind::kFolderUnreadable: break;
     }
     return "cannot be read (" + DescribeProblem(report.problem) + ")";
+}
+
+std::string DescribeFolderProblem(const platform::FileProblem& problem) {
+    using Kind = platform::FileProblem::Kind;
+    // A name no file can have is no folder either.
+    if (problem.kind == Kind::kMissing || problem.kind == Kind::kBadName) return "no such folder";
+    if (problem.kind == Kind::kNotAFolder) return "is not a folder";
+    return "cannot be read (" + (problem.text.empty() ? DescribeProblem(problem) : problem.text) + ")";
+}
+
+std::string DescribeStreamProblem(const platform::StreamProblem& problem) {
+    using Kind = platform::StreamProblem::Kind;
+    switch (problem.kind) {
+        case Kind::kClosed: return "closed";
+        case Kind::kNoSpace: return "no space left on the device";
+        case Kind::kBrokenPipe: return "broken pipe";
+        case Kind::kOther: break;
+    }
+    return problem.text.empty() ? "the system gave no reason" : problem.text;
 }
 
 }  // namespace vemor

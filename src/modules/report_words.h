@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "console.h"
 #include "file_problem.h"
 #include "scan_report.h"
 
@@ -15,5 +16,12 @@ std::string DescribeProblem(const platform::FileProblem& problem);
 // What could not be done and why, to follow the path: "not patched: write-protected",
 // "cannot be read (permission denied)".
 std::string DescribeReport(const ScanReport& report);
+
+// Why the folder a run is given cannot be scanned: "no such folder", "is not a folder",
+// "cannot be read (Permission denied)" with the system's own words.
+std::string DescribeFolderProblem(const platform::FileProblem& problem);
+
+// Why the results could not be written: "closed", "broken pipe".
+std::string DescribeStreamProblem(const platform::StreamProblem& problem);
 
 }  // namespace vemor

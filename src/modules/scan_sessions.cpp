@@ -16,12 +16,13 @@
 #include "profile_values.h"
 #include "profile.h"
 #include "result_lines.h"
-#include "state.h"
 #include "text.h"
 
 namespace vemor {
 namespace {
 
+// The identifiers of the German standard procedure in short form 1, 2 and 3, as the suite
+// stores them: the Base64 texts of the procedures' names, compared without decoding.
 constexpr std::array<std::string_view, 3> kShortFormIds = {
     "UVJYX0RfU1RBTkRBUkRfX0tGMQ==",
     "UVJYX0RfU1RBTkRBUkRfX0tGMg==",
@@ -78,23 +79,23 @@ ScanReport NotPatched(const platform::ProfileStep& step, const std::string& file
 void ClientStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
     ResultList& list = run.list;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
-    const platform::ProfileStep step(file);
-    const ProfileValue type = ReadIniValue(file, "UserData", "ObjektTyp", "0");
+    platform::ProfileStep step(file);
+    const ProfileValue type = ReadIniValue(step, "UserData", "ObjektTyp", "0");
     ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
-    const std::string first_name = ReadIniValue(file, "UserData", "Vorname", folder_name).value_or("");
-    const std::string name = ReadIniValue(file, "UserData", "Name", "").value_or("");
+    const std::string first_name = ReadIniValue(step, "UserData", "Vorname", folder_name).value_or("");
+    const std::string name = ReadIniValue(step, "UserData", "Name", "").value_or("");
     list.Append(ClientEntry(first_name, name));
 }
 
 void SessionStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
-    const platform::ProfileStep step(file);
-    const ProfileValue type = ReadIniValue(file, "TreeData", "ObjektTyp", "0");
+    platform::ProfileStep step(file);
+    const ProfileValue type = ReadIniValue(step, "TreeData", "ObjektTyp", "0");
     ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
-    const std::string label = ReadIniValue(file, "TreeData", "Bezeichnung", folder_name).value_or("");
-    const ProfileValue identification = ReadIniValue(file, "Optionen", "Identifikation", "");
-    const ProfileValue norm_data = ReadIniValue(file, "Optionen", "Normdaten", "");
+    const std::string label = ReadIniValue(step, "TreeData", "Bezeichnung", folder_name).value_or("");
+    const ProfileValue identification = ReadIniValue(step, "Optionen", "Identifikation", "");
+    const ProfileValue norm_data = ReadIniValue(step, "Optionen", "Normdaten", "");
     CountSession(run.session_count);
     if (ToNumber(norm_data) != 0 || !IsShortForm(identification)) return;
 
@@ -103,8 +104,8 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
         list.Append(PendingEntry(label, norm_data.value_or("")));
         return;
     }
-    WriteIniValue(file, "Optionen", "Normdaten", "1");
-    const ProfileValue read_back = ReadIniValue(file, "Optionen", "Normdaten", "0");
+    WriteIniValue(step, "Optionen", "Normdaten", "1");
+    const ProfileValue read_back = ReadIniValue(step, "Optionen", "Normdaten", "0");
     double number = 0;
     try {
         number = ToNumber(read_back);
@@ -127,10 +128,9 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
 // read up front, so neither a deep tree nor many open enumerations can exhaust anything.
 class ScanRun {
 public:
-    ScanRun(const std::string& pattern, const ScanContext& context) : pattern_(pattern), run_(context) {}
+    explicit ScanRun(const ScanContext& context) : pattern_(context.pattern), run_(context) {}
 
-    void Run(std::string& root) {
-        root = platform::WithSeparator(std::move(root));
+    void Run(const std::string& root) {
         std::optional<platform::FolderId> id;
         auto entries = platform::ListFolder(root, pattern_, &id);
         if (entries && !id) id = platform::IdentifyFolder(root);
@@ -143,7 +143,7 @@ public:
                 continue;
             }
             // Between two entries nothing is half done: the place to end early.
-            if (run_.observers.stop && run_.observers.stop()) return;
+            if (run_.cancel != 0) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
             const platform::FolderEntry entry = std::move(level.entries[level.next++]);
             const std::string& folder = level.folder;
@@ -196,6 +196,9 @@ private:
             const auto* listed = entries ? &*entries : nullptr;
             // Each file is read under the name the folder holds it by, so that no other
             // spelling is tried first.
+            // The lookup ignores letter case, so its answer tells how the file is stored: a client
+            // folder's file must be stored as user.dat exactly, and a USER.DAT makes no client
+            // entry, while a session file counts in any spelling (SITZUNG.DAT, Sitzung.dat).
             const std::string client = Lookup(inner, listed, "user.dat");
             if (client == "user.dat") ClientStep(run_, inner + client, entry.name);
             const std::string session = Lookup(inner, listed, "sitzung.dat");
@@ -224,16 +227,14 @@ private:
 
 }  // namespace
 
-void RunScan(std::string& folder, const std::string& pattern, const ScanContext& context) {
+std::string ScanSessions(const ScanContext& run) {
+    const std::string root = platform::WithSeparator(run.folder);
     try {
-        ScanRun(pattern, context).Run(folder);
+        ScanRun{run}.Run(root);
     } catch (...) {
         ShowError(CaughtFailure(), kSilent);
     }
-}
-
-void ScanSessions(std::string& folder, const std::string& pattern) {
-    RunScan(folder, pattern, {*lstPatchSitzung, ApplyPatch != 0, CancelScan, SessionCount, CurrentScanObservers});
+    return root;
 }
 
 }  // namespace vemor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,37 +10,33 @@
 
 namespace vemor {
 
-// Who follows a run, each where it is set. They run inside the run, so none may throw.
+// Who follows a run. They run inside the run, so none may throw.
 struct ScanObservers {
     // After each folder examined: how far the run has got, for a long one.
     std::function<void()> progress;
     // What the run could not do that the list does not say, in the order of the list.
     std::function<void(const ScanReport&)> report;
-    // Asked before each entry is examined; true ends the run there, with nothing half done
-    // and everything examined so far in the list.
-    std::function<bool()> stop;
     // Tests: with the path of each entry just before it is examined, to change the tree.
     std::function<void(const std::string& entry_path)> entry;
 };
 
-// The observers of the runs ScanSessions makes; none in the window unless it sets them.
-inline ScanObservers CurrentScanObservers;
-
-// What one run reads and writes.
+// One run of the scan: what it walks, how, and where its findings go.
 struct ScanContext {
+    std::string folder;  // the root
+    bool apply;          // a patch scan: write and report each patchable session
     ResultList& list;
-    bool apply;                    // a patch scan: write and report each patchable session
-    const std::int16_t& cancel;    // read at the start of every level: set, it examines nothing
-    std::int32_t& session_count;   // raised for every session examined
-    const ScanObservers& observers;
+    // Read at the start of every level and before every entry: once set, the run examines
+    // nothing more, and nothing is left half done. The window's CancelScan; Ctrl-C on the
+    // command line.
+    const std::atomic<std::int16_t>& cancel;
+    std::int32_t& session_count;  // raised for every session examined
+    ScanObservers observers = {};
+    std::string pattern = "*.*";  // the entries each level looks at
 };
 
-// Walks the client-data tree below folder (which gets a trailing separator) and lists, or in
-// a patch scan patches, every patchable session in the context's list.
-void RunScan(std::string& folder, const std::string& pattern, const ScanContext& context);
-
-// One run with the shared values: lstPatchSitzung, ApplyPatch, CancelScan, SessionCount, and
-// the current observers.
-void ScanSessions(std::string& folder, const std::string& pattern);
+// Walks the client-data tree below the context's folder and lists, or in a patch scan
+// patches, every patchable session in the context's list. Returns the folder as walked, with
+// its trailing separator.
+std::string ScanSessions(const ScanContext& run);
 
 }  // namespace vemor

@@ -2,9 +2,7 @@
 // file per step: the same on every target, over the backend's profile_file.h.
 #include "profile.h"
 
-#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "profile_file.h"
 #include "profile_view.h"
@@ -52,7 +50,7 @@ struct ProfileStep::State {
     bool wrote = false;
     std::optional<FileIdentity> written;
 
-    FileReading& Read() {
+    FileReading& Reading() {
         if (reading) return *reading;
         reading = ReadProfileFile(file, wrote);
         if (std::exchange(wrote, false)) {
@@ -68,24 +66,11 @@ struct ProfileStep::State {
     }
 };
 
-namespace {
+ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}}) {}
 
-// The steps under way on this thread, the latest last.
-thread_local std::vector<ProfileStep::State*> steps;
+ProfileStep::~ProfileStep() = default;
 
-ProfileStep::State* StepFor(const std::string& file) {
-    const auto found = std::find_if(steps.rbegin(), steps.rend(),
-                                    [&](const ProfileStep::State* step) { return step->file == file; });
-    return found == steps.rend() ? nullptr : *found;
-}
-
-}  // namespace
-
-ProfileStep::ProfileStep(const std::string& file) : state_(new State{file, {}, {}, false, {}}) {
-    steps.push_back(state_.get());
-}
-
-ProfileStep::~ProfileStep() { std::erase(steps, state_.get()); }
+const std::string& ProfileStep::file() const { return state_->file; }
 
 std::optional<FileProblem> ProfileStep::ReadProblem() const {
     return state_->reading ? state_->reading->problem : std::nullopt;
@@ -93,34 +78,36 @@ std::optional<FileProblem> ProfileStep::ReadProblem() const {
 
 std::optional<FileProblem> ProfileStep::WriteProblem() const { return state_->write_problem; }
 
-ProfileText ReadProfileText(const std::string& file, const std::string& section,
-                             const std::string& key, const std::string& fallback,
-                             std::size_t size) {
-    std::optional<FileReading> own;
-    ProfileStep::State* step = StepFor(file);
-    const FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
+ProfileText ProfileStep::Read(const std::string& section, const std::string& key, const std::string& fallback,
+                              std::size_t size) {
+    const FileReading& read = state_->Reading();
     if (!read.problem) {
         if (auto value = ProfileView(read.bytes).Find(section, key)) return Fit(StripQuotes(*value), size);
     }
     return Fit(CutTrailingBlanks(fallback), size);
 }
 
-WriteResult WriteProfileText(const std::string& file, const std::string& section,
-                             const std::string& key, const std::string& value) {
-    std::optional<FileReading> own;
-    ProfileStep::State* step = StepFor(file);
-    // The value goes into the version this step read, or, outside a step, the version read now.
-    FileReading& read = step ? step->Read() : own.emplace(ReadProfileFile(file));
+WriteResult ProfileStep::Write(const std::string& section, const std::string& key, const std::string& value) {
+    State& step = *state_;
+    const FileReading& read = step.Reading();
     EditOutcome outcome;
     if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
-    if (step) {
-        // The next value comes from the file on disk, opened anew by its name.
-        step->reading.reset();
-        step->write_problem = outcome.problem;
-        step->wrote = outcome.written.has_value();
-        step->written = outcome.written;
-    }
+    // The next value comes from the file on disk, opened anew by its name.
+    step.reading.reset();
+    step.write_problem = outcome.problem;
+    step.wrote = outcome.written.has_value();
+    step.written = outcome.written;
     return {outcome.problem};
+}
+
+ProfileText ReadProfileText(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& fallback, std::size_t size) {
+    return ProfileStep(file).Read(section, key, fallback, size);
+}
+
+WriteResult WriteProfileText(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value) {
+    return ProfileStep(file).Write(section, key, value);
 }
 
 }  // namespace vemor::platform

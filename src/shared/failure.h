@@ -26,7 +26,9 @@ private:
     std::string source_;
 };
 
-// Numbers of the failures this program raises itself.
+// Numbers of the failures this program raises itself: the classic runtime's error numbers, 5
+// to 53 (invalid call, overflow, out of memory, type mismatch, file not found ...), which the
+// error report quotes as that runtime's own failures were quoted.
 namespace failure_number {
 inline constexpr std::int32_t kInvalidCall = 5;
 inline constexpr std::int32_t kOverflow = 6;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -10,7 +11,9 @@ namespace vemor {
 
 inline std::string PatchPath;          // root folder of a scan run; ends with the separator after one
 inline std::int16_t ApplyPatch = 0;    // 0: preview, non-zero: patch scan
-inline std::int16_t CancelScan = 0;    // non-zero: a scan level that starts examines nothing
+// Non-zero: a running scan examines no further entry. Atomic, as every run's cancel flag is:
+// the command line's is set by an interrupt.
+inline std::atomic<std::int16_t> CancelScan = 0;
 inline std::int32_t SessionCount = 0;  // session folders examined in the current run
 inline std::string NewChangePath;      // folder handed to the client directory dialog and back
 inline std::string AppPath;            // the program's own folder with a trailing separator

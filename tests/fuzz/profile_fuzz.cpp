@@ -79,11 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The same through the file: read first in a step, as the scan does, then write and read back.
     const std::string& path = FilePath();
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    const vemor::platform::ProfileStep step(path);
-    vemor::platform::ReadProfileText(path, section, key, "", 32000);
-    Check(static_cast<bool>(vemor::platform::WriteProfileText(path, section, key, value)), "a writable file is written");
+    vemor::platform::ProfileStep step(path);
+    step.Read(section, key, "", 32000);
+    Check(static_cast<bool>(step.Write(section, key, value)), "a writable file is written");
     Check(ReadBack(path) == written, "the file holds what the document wrote");
-    const auto read = vemor::platform::ReadProfileText(path, section, key, "fehlt", 32000);
+    const auto read = step.Read(section, key, "fehlt", 32000);
     Check(read.text == (readable ? value.substr(0, 31999) : "fehlt"), "the file reads back as written");
     return 0;
 }

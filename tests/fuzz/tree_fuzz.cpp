@@ -3,6 +3,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,7 +17,6 @@
 #include "changed_lines.h"
 #include "modPatch72_01.h"
 #include "modSpezial.h"
-#include "state.h"
 
 namespace {
 
@@ -100,12 +101,9 @@ void BuildTree(FuzzedDataProvider& input) {
 
 std::vector<std::string> Run(bool apply) {
     vemor::LineList list;
-    vemor::lstPatchSitzung = &list;
-    vemor::SessionCount = 0;
-    vemor::ApplyPatch = apply ? -1 : 0;
-    vemor::PatchPath = Root().string();
-    vemor::RefreshSessionList();
-    vemor::lstPatchSitzung = nullptr;
+    const std::atomic<std::int16_t> cancel = 0;
+    std::int32_t sessions = 0;
+    vemor::RunScan({Root().string(), apply, list, cancel, sessions});
     return list.lines();
 }
 

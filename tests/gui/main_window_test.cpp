@@ -106,7 +106,7 @@ TEST_F(MainWindow, LoadsTheDocumentsFolderAndIsLaidOutInTwipsScaledToTheDpi) {
     EXPECT_EQ(TextOf(window), L"Vemor Patch 72.01");
     EXPECT_EQ(test::Utf8(TextOf(Item(frmPatch72_01::txtPatchVerzeichnis))), GetPersonalPath() + "Eigene Diagnostik\\");
     EXPECT_EQ(PatchPath, GetPersonalPath() + "Eigene Diagnostik\\");
-    EXPECT_EQ(CancelScan, 0);
+    EXPECT_EQ(CancelScan.load(), 0);
     EXPECT_GE(Lines(*form).size(), 1u);
 
     const int dpi = forms::SystemDpi();
@@ -320,20 +320,20 @@ TEST_F(MainWindow, EnterPressesNoButtonAndEscPressesSchliessen) {
     SetFocus(Item(frmPatch72_01::lstPatchSitzung));
     test::PressKey(*form, VK_ESCAPE);
     EXPECT_EQ(form->Window(), nullptr);
-    EXPECT_EQ(CancelScan, -1);
+    EXPECT_EQ(CancelScan.load(), -1);
 }
 
 TEST_F(MainWindow, TheCloseBoxClosesWithoutCancellingAScan) {
     SendMessageW(form->Window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(form->Window(), nullptr);
-    EXPECT_EQ(CancelScan, 0);
+    EXPECT_EQ(CancelScan.load(), 0);
     EXPECT_EQ(lstPatchSitzung, nullptr);
 }
 
 TEST_F(MainWindow, SchliessenSetsCancelScanAndCloses) {
     SendMessageW(Item(frmPatch72_01::cmdClose), BM_CLICK, 0, 0);
     EXPECT_EQ(form->Window(), nullptr);
-    EXPECT_EQ(CancelScan, -1);
+    EXPECT_EQ(CancelScan.load(), -1);
 }
 
 // ---- During a scan
@@ -347,13 +347,18 @@ void PendingSessions(const test::TempTree& tree, int sessions) {
     }
 }
 
-// Calls action with each entry the scans examine while it lives.
+// Calls action with each entry the window's scans examine while it lives.
 class ScanHook {
 public:
-    explicit ScanHook(std::function<void()> action) { CurrentScanObservers.entry = [action](const std::string&) { action(); }; }
-    ~ScanHook() { CurrentScanObservers.entry = nullptr; }
+    ScanHook(frmPatch72_01& form, std::function<void()> action) : form_(form) {
+        form_.WatchScans([action](const std::string&) { action(); });
+    }
+    ~ScanHook() { form_.WatchScans(nullptr); }
     ScanHook(const ScanHook&) = delete;
     ScanHook& operator=(const ScanHook&) = delete;
+
+private:
+    frmPatch72_01& form_;
 };
 
 TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
@@ -386,7 +391,7 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
         std::vector<std::int16_t> modes;  // ApplyPatch at each entry examined
         bool list_gone = false;
         {
-            const ScanHook hook([&] {
+            const ScanHook hook(*window, [&] {
                 modes.push_back(ApplyPatch);
                 list_gone = list_gone || lstPatchSitzung == nullptr;
                 if (!sender.joinable()) sender = std::thread([&] { c.send(main); delivered = true; });
@@ -410,7 +415,7 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
         }
         EXPECT_EQ(!IsWindow(main), c.closed_after) << c.name;
         if (c.closed_after) {
-            EXPECT_EQ(CancelScan, c.cancel_scan_after) << c.name;
+            EXPECT_EQ(CancelScan.load(), c.cancel_scan_after) << c.name;
         }
         const std::string norm_data = c.patch_scan_after ? "1" : "0";
         EXPECT_EQ(sessions.Read("A/S5/sitzung.dat"), test::SessionFile("Kurzform 1 S5", test::kShortForm1, norm_data)) << c.name;
@@ -438,7 +443,7 @@ TEST_F(MainWindow, ALongScanAnswersOtherThreadsAtOnceAndIsNeverJudgedHung) {
         }
     });
     {
-        const ScanHook slow([] { Sleep(27); });
+        const ScanHook slow(*form, [] { Sleep(27); });
         test::PreviewFolder(*form, tree.Root());
     }
     over = true;
@@ -508,7 +513,7 @@ TEST_F(MainWindow, TheListShowsItsLinesAsTheyComeAndEndsAsAScanWithoutPaintingLe
     counts_painted.clear();
     SetWindowSubclass(list, RecordPaint, 1, 0);
     {
-        const ScanHook slow([] { Sleep(10); });
+        const ScanHook slow(*form, [] { Sleep(10); });
         test::PreviewFolder(*form, tree.Root());
     }
     RemoveWindowSubclass(list, RecordPaint, 1);

@@ -199,17 +199,17 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A")});
 #endif
     for (const Case& c : cases) {
+        CliProgress progress;
         if (!c.interrupt_at.empty()) {
             platform::DeferInterrupts();
-            CurrentScanObservers.entry = [&](const std::string& entry) {
+            progress.entry = [&](const std::string& entry) {
                 if (entry == c.interrupt_at) std::raise(SIGINT);
             };
         }
         CliOutput output;
         platform::test_hooks::no_short_names = c.without_aliases;
-        EXPECT_EQ(RunCli(c.args, output), c.status) << testing::PrintToString(c.args);
+        EXPECT_EQ(RunCli(c.args, output, progress), c.status) << testing::PrintToString(c.args);
         platform::test_hooks::no_short_names = false;
-        CurrentScanObservers.entry = nullptr;
         platform::RestoreInterruptsForTests();
         EXPECT_EQ(output.out, c.out) << testing::PrintToString(c.args);
         // A usage error's report goes on with the usage.
@@ -294,12 +294,11 @@ TEST(Cli, ShowsProgressOnlyWhileALongRunGoesOn) {
     const Case cases[] = {{0ms, 0, 0}, {5ms, 0, 0}, {10ms, 1, 2}, {1000ms, 31, 31}};
     for (const Case& c : cases) {
         CliClock::time_point now{};
-        CurrentScanObservers.entry = [&](const std::string&) { now += c.per_entry; };
         std::string shown;
         CliOutput output;
         const int status = RunCli({"preview", tree.Root()}, output,
-                                  {[&] { return now; }, [&](std::string_view text) { shown += text; }});
-        CurrentScanObservers.entry = nullptr;
+                                  {[&] { return now; }, [&](std::string_view text) { shown += text; },
+                                   [&](const std::string&) { now += c.per_entry; }});
         EXPECT_EQ(status, 0);
         EXPECT_EQ(output.out, Lines({test::NoSession(30)}));
 

@@ -254,9 +254,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProfileWrite, ::testing::Combine(::testing::Valu
 
 std::string Norm(const std::string& value) { return "[Optionen]\r\nNormdaten=" + value + "\r\n"; }
 
-std::string ReadNorm(const TempTree& tree, const char* file = "s/sitzung.dat") {
-    return platform::ReadProfileText(tree.Path(file), "Optionen", "Normdaten", "fehlt", 128).text;
-}
+std::string ReadNorm(ProfileStep& step) { return step.Read("Optionen", "Normdaten", "fehlt", 128).text; }
 
 // The same time for every file set with it, long past.
 void SetModified(const TempTree& tree, const char* file) {
@@ -305,13 +303,13 @@ TEST_P(ProfileSteps, SeeEveryChangeMadeBeforeThemAndNoneWithin) {
     tree.File("s/sitzung.dat", Norm("0"));
     SetModified(tree, "s/sitzung.dat");
     {
-        const ProfileStep step(tree.Path("s/sitzung.dat"));
-        ASSERT_EQ(ReadNorm(tree), "0");
+        ProfileStep step(tree.Path("s/sitzung.dat"));
+        ASSERT_EQ(ReadNorm(step), "0");
         GetParam().change(tree);
-        EXPECT_EQ(ReadNorm(tree), "0") << "one step reads one version";
+        EXPECT_EQ(ReadNorm(step), "0") << "one step reads one version";
     }
-    const ProfileStep next(tree.Path("s/sitzung.dat"));
-    EXPECT_EQ(ReadNorm(tree), GetParam().expected);
+    ProfileStep next(tree.Path("s/sitzung.dat"));
+    EXPECT_EQ(ReadNorm(next), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, ProfileSteps, ::testing::ValuesIn(kChanges),
@@ -454,8 +452,8 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
     const GuardCase& c = GetParam();
     TempTree tree;
     tree.File("s/sitzung.dat", kRead);
-    const ProfileStep step(tree.Path("s/sitzung.dat"));
-    ASSERT_EQ(ReadNorm(tree), "0");
+    ProfileStep step(tree.Path("s/sitzung.dat"));
+    ASSERT_EQ(ReadNorm(step), "0");
     test::Holder held;
     if (c.while_held) {
         platform::test_hooks::write_stage = [&](WriteStage stage) {
@@ -464,14 +462,14 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
     } else {
         held = c.change(tree);
     }
-    const platform::WriteResult result = platform::WriteProfileText(tree.Path("s/sitzung.dat"), "Optionen", "Normdaten", "1");
+    const platform::WriteResult result = step.Write("Optionen", "Normdaten", "1");
     platform::test_hooks::write_stage = nullptr;
     // The write refuses with its reason, or its read-back finds out: Wine lets a file deleted
     // meanwhile be written.
     if (result.problem) {
         EXPECT_EQ(KindOf(result.problem), c.refused);
     }
-    EXPECT_EQ(ReadNorm(tree), c.read_back);
+    EXPECT_EQ(ReadNorm(step), c.read_back);
     EXPECT_EQ(KindOf(step.WriteProblem()), c.refused);
     if (c.after) EXPECT_EQ(tree.Read("s/sitzung.dat"), c.after);
     else EXPECT_FALSE(fs::is_regular_file(tree.Fs("s/sitzung.dat")));
@@ -536,9 +534,9 @@ TEST(WriteStages, DISABLED_Child) {
     platform::test_hooks::write_stage = [stage](WriteStage reached) {
         if (reached == stage) test::DieNow();
     };
-    const ProfileStep step(file);
-    platform::ReadProfileText(file, "Optionen", "Normdaten", "", 128);
-    platform::WriteProfileText(file, "Optionen", "Normdaten", "1");
+    ProfileStep step(file);
+    step.Read("Optionen", "Normdaten", "", 128);
+    step.Write("Optionen", "Normdaten", "1");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "files.h"
 #include "modSpezial.h"
 #include "state.h"
 #include "support/capture.h"
@@ -14,14 +15,24 @@ using test::kShortForm1;
 using test::SessionFile;
 using test::TempTree;
 
+// The shared values as the window prepares them for a run, on list.
+void PrepareRun(ResultList& list, const std::string& folder) {
+    lstPatchSitzung = &list;
+    SessionCount = 0;
+    ApplyPatch = 0;
+    CancelScan = 0;
+    PatchPath = folder;
+}
+
 TEST(RefreshSessionList, QuotesTheSessionCountWhenNothingIsPatchable) {
     TempTree tree;
     tree.File("A/user.dat", ClientFile("A", "B"));
     for (int i = 0; i < 12; ++i)
         tree.File("A/S" + std::to_string(i) + "/sitzung.dat", SessionFile("S", kShortForm1, "1"));
     test::ScanFixture fixture;
-    PatchPath = tree.Root();
+    PrepareRun(fixture.list, tree.Path("A"));
     RefreshSessionList();
+    EXPECT_EQ(PatchPath, tree.Path("A") + platform::kSeparator) << "the root, as walked";
     EXPECT_EQ(fixture.list.lines(),
               std::vector<std::string>{test::NoSession(12)});
 }
@@ -42,8 +53,7 @@ TEST(RefreshSessionList, ShowsAFailingListOperationAndLeavesTheList) {
     tree.File("A/user.dat", ClientFile("A", "B"));
     test::ScanFixture fixture;
     StuckList stuck;
-    lstPatchSitzung = &stuck;
-    PatchPath = tree.Root();
+    PrepareRun(stuck, tree.Root());
     RefreshSessionList();
     EXPECT_EQ(stuck.lines, std::vector<std::string>{"A B"});
     EXPECT_EQ(fixture.boxes, std::vector<std::string>{"frmpatch_72_01|Liste gesperrt (5) Vemor_Patch_72_01"});

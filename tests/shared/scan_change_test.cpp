@@ -2,13 +2,14 @@
 // nothing is written that was not read as patchable in the same run.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
 
 #include "files.h"
 #include "modSpezial.h"
-#include "scan_sessions.h"
 #include "scan_sessions.h"
 #include "support/capture.h"
 #include "support/result_text.h"
@@ -100,19 +101,20 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     BuildTree(tree);
     test::ScanFixture fixture;
     const std::string trigger = tree.Path(c.at);
-    CurrentScanObservers.entry = [&](const std::string& entry) {
+    const std::atomic<std::int16_t> cancel = 0;
+    std::int32_t sessions = 0;
+    ScanContext run{tree.Root(), apply, fixture.list, cancel, sessions};
+    run.observers.entry = [&](const std::string& entry) {
         if (entry == trigger) c.change(tree);
     };
     std::vector<std::string> unreadable;
-    CurrentScanObservers.report = [&](const ScanReport& report) {
+    run.observers.report = [&](const ScanReport& report) {
         std::string path = report.path.substr(tree.Root().size());
         std::replace(path.begin(), path.end(), platform::kSeparator, '/');
         if (report.NotPatched()) ADD_FAILURE() << "not patched: " << path;
         else unreadable.push_back((report.kind == ScanReport::Kind::kFileUnreadable ? "file " : "folder ") + path);
     };
-    PatchPath = tree.Root();
-    ApplyPatch = apply ? -1 : 0;
-    RefreshSessionList();
+    RunScan(run);
 
     EXPECT_EQ(fixture.list.lines(), Expected(apply, c.gone));
     EXPECT_EQ(unreadable, c.unreadable);

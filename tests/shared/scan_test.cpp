@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 
 #include "files.h"
 #include "modSpezial.h"
 #include "scan_sessions.h"
-#include "state.h"
 #include "support/capture.h"
 #include "support/holders.h"
 #include "support/result_text.h"
@@ -36,16 +37,16 @@ struct Result {
     std::vector<ScanReport> reports;
 };
 
-Result RunScan(const TempTree& tree, bool apply) {
+Result Walk(const TempTree& tree, bool apply, std::int16_t cancel = 0) {
     test::ScanFixture fixture;
     std::vector<ScanReport> reports;
-    CurrentScanObservers.report = [&](const ScanReport& report) { reports.push_back(report); };
-    PatchPath = tree.Root();
-    ApplyPatch = apply ? -1 : 0;
-    RefreshSessionList();
-    CurrentScanObservers.report = nullptr;
+    const std::atomic<std::int16_t> cancelled = cancel;
+    std::int32_t sessions = 0;
+    ScanContext run{tree.Root(), apply, fixture.list, cancelled, sessions};
+    run.observers.report = [&](const ScanReport& report) { reports.push_back(report); };
+    RunScan(run);
     EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
-    return {fixture.list.lines(), SessionCount, reports};
+    return {fixture.list.lines(), sessions, reports};
 }
 
 struct ScanCase {
@@ -211,7 +212,7 @@ class Scan : public ::testing::TestWithParam<ScanCase> {};
 TEST_P(Scan, ListsWhatThePreviewFinds) {
     TempTree tree;
     GetParam().build(tree);
-    const Result result = RunScan(tree, false);
+    const Result result = Walk(tree, false);
     EXPECT_EQ(result.lines, GetParam().preview);
     EXPECT_EQ(result.sessions, GetParam().sessions);
     // Damaged data is read all the same: nothing here is for a report.
@@ -231,14 +232,14 @@ TEST(ScanApply, PatchesEachPendingSessionOnceAndChangesOnlyThatLine) {
     tree.Exact("A/4?/sitzung.dat", SessionFile("Vier", kShortForm1, "0.0"));
     tree.Exact("A/5./sitzung.dat", SessionFile("F\xFCnf", kShortForm1, "0"));
 
-    EXPECT_EQ(RunScan(tree, true).lines,
+    EXPECT_EQ(Walk(tree, true).lines,
               (Lines{"A B", Patched("Eins"), Patched("Drei"), Patched("Vier"), Patched("F\xC3\xBCnf")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Eins", kShortForm1, "1"));
     EXPECT_EQ(tree.Read("A/2/SITZUNG.DAT"), SessionFile("Zwei", kShortForm3, "1"));
     EXPECT_EQ(tree.Read("A/3/sitzung.dat"), SessionFile("Drei", kShortForm2, "1"));
     EXPECT_EQ(tree.Read("A/user.dat"), ClientFile("A", "B"));
 
-    const Result again = RunScan(tree, true);
+    const Result again = Walk(tree, true);
     EXPECT_EQ(again.lines, Lines{Empty(5)});
 }
 
@@ -249,7 +250,7 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
     tree.File("A/2/sitzung.dat", SessionFile("Test 2", kShortForm1, "0"));
     test::MakeReadOnly(tree.Fs("A/1/sitzung.dat"));
 
-    const Result result = RunScan(tree, true);
+    const Result result = Walk(tree, true);
     EXPECT_EQ(result.lines, (Lines{"A B", NotPatched("Test 1", "0"), Patched("Test 2")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Test 1", kShortForm1, "0"));
     ASSERT_EQ(result.reports.size(), 1u);
@@ -297,7 +298,7 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         platform::test_hooks::write_stage = [&](WriteStage stage) {
             if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree);
         };
-        const Result result = RunScan(tree, true);
+        const Result result = Walk(tree, true);
         platform::test_hooks::lose_writes = false;
         platform::test_hooks::write_stage = nullptr;
         EXPECT_EQ(result.lines, c.lines);
@@ -314,8 +315,8 @@ TEST(ScanApply, KeepsUtf16SessionFilesInTheirEncoding) {
     const std::u16string head = u"[TreeData]\r\nBezeichnung=\u0141\u00F3d\u017A\r\n[Optionen]\r\nIdentifikation=UVJYX0RfU1RBTkRBUkRfX0tGMQ==\r\nNormdaten=";
     tree.File("A/user.dat", ClientFile("A", "B"));
     tree.File("A/S/sitzung.dat", test::Utf16LeWithBom(head + u"0\r\n"));
-    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
-    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
+    EXPECT_EQ(Walk(tree, false).lines, (Lines{"A B", Pending("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
+    EXPECT_EQ(Walk(tree, true).lines, (Lines{"A B", Patched("\xC5\x81\xC3\xB3" "d\xC5\xBA")}));
     EXPECT_EQ(tree.Read("A/S/sitzung.dat"), test::Utf16LeWithBom(head + u"1\r\n"));
 }
 
@@ -328,32 +329,29 @@ TEST(ScanApply, ExaminesSessionsWhosePathsAreLongerThan260Characters) {
     tree.File(deep + "/sitzung.dat", SessionFile("Tief", kShortForm1, "0"));
     tree.File(deep + "/Unterordner/SITZUNG.DAT", SessionFile("Tiefer", kShortForm2, "0"));
     ASSERT_GT(tree.Path(deep + "/sitzung.dat").size(), 260u);
-    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Tief"), Pending("Tiefer")}));
-    EXPECT_EQ(RunScan(tree, true).lines, (Lines{"A B", Patched("Tief"), Patched("Tiefer")}));
+    EXPECT_EQ(Walk(tree, false).lines, (Lines{"A B", Pending("Tief"), Pending("Tiefer")}));
+    EXPECT_EQ(Walk(tree, true).lines, (Lines{"A B", Patched("Tief"), Patched("Tiefer")}));
     EXPECT_EQ(tree.Read(deep + "/Unterordner/SITZUNG.DAT"), SessionFile("Tiefer", kShortForm2, "1"));
-    EXPECT_EQ(RunScan(tree, false).lines, Lines{Empty(2)});
+    EXPECT_EQ(Walk(tree, false).lines, Lines{Empty(2)});
 }
 
 TEST(ScanSessions, RootGetsItsTrailingSeparator) {
     TempTree tree;
     test::ScanFixture fixture;
-    std::string root = tree.Path("fehlt");
-    ScanSessions(root, "*.*");
-    EXPECT_EQ(root, tree.Path("fehlt") + platform::kSeparator);
-    EXPECT_TRUE(fixture.list.lines().empty());
+    const std::atomic<std::int16_t> cancel = 0;
+    std::int32_t sessions = 0;
+    EXPECT_EQ(RunScan({tree.Path("fehlt"), false, fixture.list, cancel, sessions}).folder,
+              tree.Path("fehlt") + platform::kSeparator);
+    EXPECT_EQ(fixture.list.lines(), Lines{Empty(0)});
 }
 
 TEST(ScanSessions, CancelledRunExaminesNothing) {
     TempTree tree;
     tree.File("A/user.dat", ClientFile("A", "B"));
     tree.File("A/S/sitzung.dat", SessionFile("S", kShortForm1, "0"));
-    test::ScanFixture fixture;
-    CancelScan = -1;
-    std::string root = tree.Root();
-    ScanSessions(root, "*.*");
-    CancelScan = 0;
-    EXPECT_TRUE(fixture.list.lines().empty());
-    EXPECT_EQ(SessionCount, 0);
+    const Result result = Walk(tree, false, -1);
+    EXPECT_EQ(result.lines, Lines{Empty(0)});
+    EXPECT_EQ(result.sessions, 0);
 }
 
 #ifndef _WIN32
@@ -367,7 +365,7 @@ TEST(ScanSessions, UnreadableFolderEndsOnlyItself) {
     std::filesystem::permissions(tree.Fs("A/1"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::remove);
     if (!test::PermissionsBind()) GTEST_SKIP() << test::kNeedsOrdinaryUser;
-    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Drei")}));
+    EXPECT_EQ(Walk(tree, false).lines, (Lines{"A B", Pending("Drei")}));
 }
 #endif
 
@@ -383,7 +381,7 @@ TEST(ScanSessions, FollowsNoLinkIntoAFolderAlreadyExamined) {
     ASSERT_FALSE(error) << error.message();
     std::filesystem::create_directory_symlink(tree.Fs("A"), tree.Fs("Z Kopie von A"), error);
     ASSERT_FALSE(error) << error.message();
-    const Result result = RunScan(tree, false);
+    const Result result = Walk(tree, false);
     EXPECT_EQ(result.lines, (Lines{"A B", Pending("S")}));
     EXPECT_EQ(result.sessions, 1);
 }
@@ -395,7 +393,7 @@ TEST(ScanSessions, DeepTreeNeedsNoDeepStack) {
     for (int depth = 0; depth < 1000; ++depth) path += "/d";
     tree.File("A/user.dat", ClientFile("A", "B"));
     tree.File(path + "/sitzung.dat", SessionFile("Tief", kShortForm1, "0"));
-    EXPECT_EQ(RunScan(tree, false).lines, (Lines{"A B", Pending("Tief")}));
+    EXPECT_EQ(Walk(tree, false).lines, (Lines{"A B", Pending("Tief")}));
 }
 #endif
 

@@ -136,8 +136,8 @@ TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
     const Identity old = IdentityOf(file);
 
     const std::string path = tree.Path("s/sitzung.dat");
-    const platform::ProfileStep step(path);
-    const platform::WriteResult written = platform::WriteProfileText(path, "Optionen", "Normdaten", "1");
+    platform::ProfileStep step(path);
+    const platform::WriteResult written = step.Write("Optionen", "Normdaten", "1");
     // A 32-bit program has no room for a file over 1 GiB, and says so.
     if (sizeof(void*) == 4 && c.hole >= (std::uint64_t{1} << 30)) {
         ASSERT_FALSE(written);
@@ -146,7 +146,7 @@ TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
         return;
     }
     ASSERT_TRUE(written);
-    EXPECT_EQ(platform::ReadProfileText(path, "Optionen", "Normdaten", "", 128).text, "1") << "read back by name";
+    EXPECT_EQ(step.Read("Optionen", "Normdaten", "", 128).text, "1") << "read back by name";
     const std::string after = "\r\n[Optionen]\r\nNormdaten=1\r\nB=2\r\n";
     EXPECT_EQ(fs::file_size(file), c.hole + after.size());
     EXPECT_EQ(Tail(file, after.size()), after);

@@ -4,29 +4,18 @@
 #include <vector>
 
 #include "modPatch72_01.h"
-#include "state.h"
 
 namespace vemor::test {
 
-// Routes ShowError's boxes into a list and gives the scan a fresh result list and state.
+// Routes ShowError's boxes into a list, and gives a scan a fresh result list.
 class ScanFixture {
 public:
     ScanFixture() {
-        lstPatchSitzung = &list;
-        SessionCount = 0;
-        ApplyPatch = 0;
-        CancelScan = 0;
-        PatchPath.clear();
-        CurrentScanObservers = {};
         SetErrorPresenter([this](const std::string& text, const std::string& caption) {
             boxes.push_back(caption + "|" + text);
         });
     }
-    ~ScanFixture() {
-        SetErrorPresenter(nullptr);
-        CurrentScanObservers = {};
-        lstPatchSitzung = nullptr;
-    }
+    ~ScanFixture() { SetErrorPresenter(nullptr); }
     ScanFixture(const ScanFixture&) = delete;
     ScanFixture& operator=(const ScanFixture&) = delete;
 

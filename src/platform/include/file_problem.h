@@ -12,6 +12,7 @@ struct FileProblem {
     enum class Kind {
         kMissing,   // nothing is stored under the name (any more)
         kNotAFile,  // a folder, device, pipe or socket where a file of bytes was expected
+        kNotAFolder,  // a file where a folder was expected
         kDenied,    // the user may not read or write it
         kReadOnly,  // write-protected
         kLocked,    // another program holds it

@@ -1,18 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "file_problem.h"
 
 namespace vemor::platform {
 
-enum class FolderState { kReadable, kMissing, kNotAFolder, kUnreadable };
-
-struct FolderExamination {
-    FolderState state;
-    std::string reason;  // the system's own words when the folder cannot be read
-};
-
-// Whether a scan can read the folder at path: it is there, is a folder (or a link to one)
-// and its entries can be listed and entered.
-FolderExamination ExamineFolder(const std::string& path);
+// Whether a scan can read the folder at path: nothing when it is there, is a folder (or a link
+// to one) and may be listed and entered; else why not: kMissing, kNotAFolder, or the system's
+// reason.
+std::optional<FileProblem> ExamineFolder(const std::string& path);
 
 }  // namespace vemor::platform

@@ -15,23 +15,36 @@ struct ProfileText {
     std::size_t count;   // characters placed into a buffer of the given size, NUL not counted
 };
 
-// The value of key in section, or the default (trailing blanks cut) when the file, the
-// section or the key is missing. A value that does not fit gives its first size - 1
-// characters and the count size - 1.
-ProfileText ReadProfileText(const std::string& file, const std::string& section,
-                             const std::string& key, const std::string& fallback,
-                             std::size_t size);
+// What became of a write: true when the value reached the file, else the problem that kept
+// it from the file.
+struct WriteResult {
+    std::optional<FileProblem> problem;
+    explicit operator bool() const { return !problem; }
+};
 
 // Reads, and perhaps one write, of one file that belong together, as one step of the scan
-// makes them. While it lives, every value read from file comes from one reading of the file,
-// made when the first value is asked for, and a write goes only into the version read; after
-// a write, and in the next step, the file is read again and shows what the disk holds.
+// makes them: every value comes from one reading of the file, made when the first one is asked
+// for, and a write goes only into the version read. After a write the next value comes from
+// the file as the disk holds it, opened again by its name.
 class ProfileStep {
 public:
-    explicit ProfileStep(const std::string& file);
+    explicit ProfileStep(std::string file);
     ~ProfileStep();
     ProfileStep(const ProfileStep&) = delete;
     ProfileStep& operator=(const ProfileStep&) = delete;
+
+    const std::string& file() const;
+
+    // The value of key in section, or the default (trailing blanks cut) when the file, the
+    // section or the key is missing. A value that does not fit gives its first size - 1
+    // characters and the count size - 1.
+    ProfileText Read(const std::string& section, const std::string& key, const std::string& fallback,
+                     std::size_t size);
+
+    // Sets key in section to value, adding section and key where they are missing; every other
+    // line of the file stays as it was. A write that fails is no failure for the callers: the
+    // result says why, for a report.
+    WriteResult Write(const std::string& section, const std::string& key, const std::string& value);
 
     // Why the latest reading of the file in this step found no text: missing, or a problem
     // a report should name. Nothing while the file was read or has not been read yet.
@@ -40,23 +53,15 @@ public:
     // the file now under the name is not the one written; nothing when it did or none was made.
     std::optional<FileProblem> WriteProblem() const;
 
-    struct State;
-
 private:
+    struct State;
     std::unique_ptr<State> state_;
 };
 
-// What became of a write: true when the value reached the file, else the problem that kept
-// it from the file.
-struct WriteResult {
-    std::optional<FileProblem> problem;
-    explicit operator bool() const { return !problem; }
-};
-
-// Sets key in section to value, adding section and key where they are missing; every other
-// line of the file stays as it was. A write that fails is no failure for the callers: the
-// result says why, for a report.
-WriteResult WriteProfileText(const std::string& file, const std::string& section,
-                        const std::string& key, const std::string& value);
+// A step of their own for one value: the file read, or read and written, once.
+ProfileText ReadProfileText(const std::string& file, const std::string& section, const std::string& key,
+                            const std::string& fallback, std::size_t size);
+WriteResult WriteProfileText(const std::string& file, const std::string& section, const std::string& key,
+                             const std::string& value);
 
 }  // namespace vemor::platform

@@ -18,9 +18,14 @@ static_assert(std::atomic<int>::is_always_lock_free);
 struct sigaction previous[std::size(kSignals)];
 bool deferred = false;
 
+// The flag of the run under way, set by the handler; lock-free like the status.
+std::atomic<std::atomic<std::int16_t>*> cancel_flag{nullptr};
+static_assert(std::atomic<std::int16_t>::is_always_lock_free);
+
 extern "C" void Record(int signal) {
     int none = 0;
     status.compare_exchange_strong(none, 128 + signal);
+    if (std::atomic<std::int16_t>* flag = cancel_flag.load()) flag->store(-1);
 }
 
 }  // namespace
@@ -43,6 +48,13 @@ void DeferInterrupts() {
 }
 
 int InterruptStatus() { return status.load(); }
+
+InterruptCancels::InterruptCancels(std::atomic<std::int16_t>& flag) {
+    cancel_flag.store(&flag);
+    if (status.load() != 0) flag.store(-1);
+}
+
+InterruptCancels::~InterruptCancels() { cancel_flag.store(nullptr); }
 
 void RestoreInterruptsForTests() {
     if (deferred) {

@@ -2,10 +2,11 @@
 // opens nothing more than that.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 
 #include "modSpezial.h"
 #include "profile.h"
-#include "state.h"
 #include "support/capture.h"
 #include "support/temp_tree.h"
 #include "test_hooks.h"
@@ -19,9 +20,7 @@ using Lines = std::vector<std::string>;
 
 std::string Norm(const std::string& value) { return "[Optionen]\r\nNormdaten=" + value + "\r\n"; }
 
-std::string ReadNorm(const TempTree& tree, const char* file = "s/sitzung.dat") {
-    return platform::ReadProfileText(tree.Path(file), "Optionen", "Normdaten", "fehlt", 128).text;
-}
+std::string ReadNorm(ProfileStep& step) { return step.Read("Optionen", "Normdaten", "fehlt", 128).text; }
 
 // Data copied from Windows may hold the file in another spelling; once the exact one appears,
 // the next step reads that.
@@ -29,13 +28,13 @@ TEST(ProfileSteps, ReadTheExactSpellingOnceItAppears) {
     TempTree tree;
     tree.File("s/SITZUNG.DAT", Norm("0"));
     {
-        const ProfileStep step(tree.Path("s/sitzung.dat"));
-        ASSERT_EQ(ReadNorm(tree), "0");
+        ProfileStep step(tree.Path("s/sitzung.dat"));
+        ASSERT_EQ(ReadNorm(step), "0");
         tree.File("s/sitzung.dat", Norm("7"));
-        EXPECT_EQ(ReadNorm(tree), "0") << "one step reads one version";
+        EXPECT_EQ(ReadNorm(step), "0") << "one step reads one version";
     }
-    const ProfileStep next(tree.Path("s/sitzung.dat"));
-    EXPECT_EQ(ReadNorm(tree), "7");
+    ProfileStep next(tree.Path("s/sitzung.dat"));
+    EXPECT_EQ(ReadNorm(next), "7");
 }
 
 // The whole scan, counted at the seam where files and folders are opened.
@@ -43,9 +42,9 @@ class CountedScan : public ::testing::Test {
 protected:
     Lines Run(bool apply) {
         test::ScanFixture fixture;
-        PatchPath = tree.Root();
-        ApplyPatch = apply ? -1 : 0;
-        RefreshSessionList();
+        const std::atomic<std::int16_t> cancel = 0;
+        std::int32_t sessions = 0;
+        RunScan({tree.Root(), apply, fixture.list, cancel, sessions});
         return fixture.list.lines();
     }
     void Build() {
