@@ -136,6 +136,8 @@ void frmPatch72_01::OnStart() {
     SkipFailure([&] { lines_.Clear(); });
     SkipFailure([] { ApplyPatch = -1; });
     Scan();
+    // Closed during the scan: the window goes once the request waiting for the scan is handled.
+    if (CancelScan != 0) return;
     // The focus must not stay on the button that is disabled now.
     if (GetFocus() == Item(cmdStart)) SetFocus(Item(cmdClose));
     EnableWindow(Item(cmdStart), FALSE);
@@ -149,7 +151,7 @@ void frmPatch72_01::OnStart() {
 void frmPatch72_01::Scan() {
     scanning_ = true;
     {
-        LiveScan live(Item(lstPatchSitzung));
+        LiveScan live(window_, Item(cmdClose), Item(lstPatchSitzung));
         ScanObservers observers;
         observers.progress = live.AfterEachFolder();
         observers.entry = scan_entry_;
@@ -240,12 +242,25 @@ void frmPatch72_01::FocusFirstEnabled() {
 
 // ---- Messages
 
+namespace {
+
+// "Schließen", Esc (IDCANCEL) and the close box: what asks the window to close.
+bool AsksToClose(UINT message, WPARAM wparam) {
+    if (message == WM_CLOSE) return true;
+    return message == WM_COMMAND && (LOWORD(wparam) == IDCANCEL ||
+                                     (LOWORD(wparam) == frmPatch72_01::cmdClose && HIWORD(wparam) == BN_CLICKED));
+}
+
+}  // namespace
+
 LRESULT frmPatch72_01::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     // During a scan only messages sent from other threads or processes reach the window (a
     // click sent to a button becomes a WM_COMMAND here), and a message box the scan shows may
     // dispatch posted ones. No handler may start then, nor the window close under the scan:
-    // they wait, in order, and are posted again when the scan is over.
+    // they wait, in order, and are posted again when the scan is over. A request to close ends
+    // the scan first, before its next entry.
     if (scanning_ && (message == WM_COMMAND || message == WM_CLOSE)) {
+        if (AsksToClose(message, wparam)) CancelScan = -1;
         deferred_.push_back({window_, message, wparam, lparam, 0, {}});
         return 0;
     }

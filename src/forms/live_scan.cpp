@@ -1,5 +1,7 @@
 #include "live_scan.h"
 
+#include "state.h"
+
 namespace vemor::forms {
 namespace {
 
@@ -34,10 +36,23 @@ void DeliverPaintAndSentMessages() {
     }
 }
 
+// A close request that waits in the queue, left there for the window to act on once the scan
+// is over: a click on "Schließen" or on the close box, or Esc as the first key pressed.
+bool CloseRequested(HWND window, HWND close_button) {
+    MSG message{};
+    if (PeekMessageW(&message, close_button, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_NOREMOVE | PM_NOYIELD)) return true;
+    if (PeekMessageW(&message, window, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_NOREMOVE | PM_NOYIELD) &&
+        message.wParam == HTCLOSE)
+        return true;
+    return PeekMessageW(&message, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE | PM_NOYIELD) &&
+           message.wParam == VK_ESCAPE && (message.hwnd == window || IsChild(window, message.hwnd));
+}
+
 }  // namespace
 
-LiveScan::LiveScan(HWND list_box)
-    : list_box_(list_box), last_delivery_(GetTickCount64()), last_redraw_(last_delivery_) {
+LiveScan::LiveScan(HWND window, HWND close_button, HWND list_box)
+    : window_(window), close_button_(close_button), list_box_(list_box), last_delivery_(GetTickCount64()),
+      last_redraw_(last_delivery_) {
     SetRedraw(list_box_, false);
 }
 
@@ -64,6 +79,7 @@ void LiveScan::AfterFolder() {
         last_redraw_ = now;
     }
     DeliverPaintAndSentMessages();
+    if (CloseRequested(window_, close_button_)) CancelScan = -1;
     last_delivery_ = GetTickCount64();
 }
 

@@ -361,22 +361,27 @@ private:
     frmPatch72_01& form_;
 };
 
-TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
+// A command waits until the scan is over; a request to close ends the scan before its next
+// entry, and the window then closes. A patch scan ended so leaves each file original or patched.
+TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOverButAClose) {
     using W = frmPatch72_01;
     struct Case {
         const char* name;
         std::function<void(HWND)> send;
         bool patch_scan_after;
-        bool closed_after;
-        std::int16_t cancel_scan_after;
+        bool closes;         // and ends the scan at once
+        bool during_patch = false;  // sent during the patch scan rather than a preview
     };
+    const auto click = [](int button) { return [button](HWND w) { SendMessageW(GetDlgItem(w, button), BM_CLICK, 0, 0); }; };
     const Case cases[] = {
-        {"a click on Ausführen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdStart), BM_CLICK, 0, 0); }, true, false, 0},
+        {"a click on Ausführen", click(W::cmdStart), true, false},
         {"Ausführen's command", [](HWND w) {
              SendMessageW(w, WM_COMMAND, MAKEWPARAM(W::cmdStart, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, W::cmdStart)));
-         }, true, false, 0},
-        {"a click on Schließen", [](HWND w) { SendMessageW(GetDlgItem(w, W::cmdClose), BM_CLICK, 0, 0); }, false, true, -1},
-        {"a close request", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false, true, 0},
+         }, true, false},
+        {"a click on Schließen", click(W::cmdClose), false, true},
+        {"Esc", [](HWND w) { SendMessageW(w, WM_COMMAND, IDCANCEL, 0); }, false, true},
+        {"a close request", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }, false, true},
+        {"a click on Schließen during Ausführen", click(W::cmdClose), false, true, true},
     };
     constexpr std::size_t kPreviewLines = 7;  // the client and 6 sessions
     for (const Case& c : cases) {
@@ -389,36 +394,57 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOver) {
         std::atomic<bool> delivered = false;
         std::thread sender;
         std::vector<std::int16_t> modes;  // ApplyPatch at each entry examined
+        std::size_t after_delivery = 0;   // entries examined once the message was handled
         bool list_gone = false;
         {
             const ScanHook hook(*window, [&] {
                 modes.push_back(ApplyPatch);
+                after_delivery += delivered;
                 list_gone = list_gone || lstPatchSitzung == nullptr;
-                if (!sender.joinable()) sender = std::thread([&] { c.send(main); delivered = true; });
-                if (ApplyPatch == 0) Sleep(30);
+                // During Ausführen once a few sessions are patched.
+                const std::size_t first = c.during_patch ? 6 : 0;
+                if (!sender.joinable() && (ApplyPatch != 0) == c.during_patch && modes.size() > first)
+                    sender = std::thread([&] { c.send(main); delivered = true; });
+                Sleep(30);
             });
-            SendMessageW(GetDlgItem(main, W::cmdRefresh), BM_CLICK, 0, 0);
+            SendMessageW(GetDlgItem(main, c.during_patch ? W::cmdStart : W::cmdRefresh), BM_CLICK, 0, 0);
             EXPECT_TRUE(delivered) << c.name << ": answered during the scan";
-            const std::size_t preview_entries = modes.size();
-            EXPECT_EQ(std::count(modes.begin(), modes.end(), 0), static_cast<std::ptrdiff_t>(preview_entries))
-                << c.name << ": nothing else ran inside the preview";
+            const std::size_t scan_entries = modes.size();
+            EXPECT_EQ(std::count(modes.begin(), modes.end(), c.during_patch ? -1 : 0), static_cast<std::ptrdiff_t>(scan_entries))
+                << c.name << ": nothing else ran inside the scan";
             EXPECT_FALSE(list_gone) << c.name;
             EXPECT_TRUE(IsWindow(main)) << c.name;
-            EXPECT_EQ(Lines(*window).size(), kPreviewLines) << c.name;
-            EXPECT_EQ(sessions.Read("A/S0/sitzung.dat"), test::SessionFile("Kurzform 1 S0", test::kShortForm1, "0")) << c.name;
+            if (c.closes) {
+                EXPECT_EQ(after_delivery, 0u) << c.name << ": the scan ended before its next entry";
+                EXPECT_LT(Lines(*window).size(), kPreviewLines) << c.name;
+            } else {
+                EXPECT_EQ(Lines(*window).size(), kPreviewLines) << c.name;
+            }
+            EXPECT_EQ(sessions.Read("A/S0/sitzung.dat"),
+                      test::SessionFile("Kurzform 1 S0", test::kShortForm1, c.during_patch ? "1" : "0")) << c.name;
+            if (c.during_patch) {
+                EXPECT_EQ(sessions.Read("A/S5/sitzung.dat"), test::SessionFile("Kurzform 1 S5", test::kShortForm1, "0"))
+                    << c.name << ": the scan ended before it";
+            }
 
             test::Pump(window.get());
             sender.join();
-            EXPECT_EQ(modes.size(), preview_entries * (c.patch_scan_after ? 2 : 1)) << c.name << ": handled once, after";
-            EXPECT_EQ(std::count(modes.begin(), modes.end(), -1), c.patch_scan_after ? static_cast<std::ptrdiff_t>(preview_entries) : 0)
-                << c.name;
+            EXPECT_EQ(modes.size(), scan_entries * (c.patch_scan_after ? 2 : 1)) << c.name << ": handled once, after";
         }
-        EXPECT_EQ(!IsWindow(main), c.closed_after) << c.name;
-        if (c.closed_after) {
-            EXPECT_EQ(CancelScan.load(), c.cancel_scan_after) << c.name;
+        EXPECT_EQ(!IsWindow(main), c.closes) << c.name;
+        if (c.closes) {
+            EXPECT_EQ(CancelScan.load(), -1) << c.name;
         }
-        const std::string norm_data = c.patch_scan_after ? "1" : "0";
-        EXPECT_EQ(sessions.Read("A/S5/sitzung.dat"), test::SessionFile("Kurzform 1 S5", test::kShortForm1, norm_data)) << c.name;
+        for (int i = 0; i < 6; ++i) {
+            const std::string label = "Kurzform 1 S" + std::to_string(i);
+            const std::string file = sessions.Read("A/S" + std::to_string(i) + "/sitzung.dat");
+            if (c.during_patch) {
+                EXPECT_TRUE(file == test::SessionFile(label, test::kShortForm1, "0") ||
+                            file == test::SessionFile(label, test::kShortForm1, "1")) << c.name << ": " << file;
+            } else {
+                EXPECT_EQ(file, test::SessionFile(label, test::kShortForm1, c.patch_scan_after ? "1" : "0")) << c.name;
+            }
+        }
     }
 }
 
