@@ -391,6 +391,7 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOverButAClose) {
         test::PreviewFolder(*window, sessions.Root());  // enables "Ausführen"
         const HWND main = window->Window();
 
+        std::atomic<bool> sending = false;
         std::atomic<bool> delivered = false;
         std::thread sender;
         std::vector<std::int16_t> modes;  // ApplyPatch at each entry examined
@@ -403,8 +404,15 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOverButAClose) {
                 list_gone = list_gone || lstPatchSitzung == nullptr;
                 // During Ausführen once a few sessions are patched.
                 const std::size_t first = c.during_patch ? 6 : 0;
-                if (!sender.joinable() && (ApplyPatch != 0) == c.during_patch && modes.size() > first)
-                    sender = std::thread([&] { c.send(main); delivered = true; });
+                if (!sender.joinable() && (ApplyPatch != 0) == c.during_patch && modes.size() > first) {
+                    sender = std::thread([&] {
+                        sending = true;
+                        c.send(main);
+                        delivered = true;
+                    });
+                    // Waiting for the scan from here on, not for the thread to start.
+                    while (!sending) Sleep(1);
+                }
                 Sleep(30);
             });
             SendMessageW(GetDlgItem(main, c.during_patch ? W::cmdStart : W::cmdRefresh), BM_CLICK, 0, 0);
@@ -436,8 +444,8 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOverButAClose) {
             EXPECT_EQ(CancelScan.load(), -1) << c.name;
         }
         for (int i = 0; i < 6; ++i) {
-            const std::string label = "Kurzform 1 S" + std::to_string(i);
-            const std::string file = sessions.Read("A/S" + std::to_string(i) + "/sitzung.dat");
+            const std::string label = std::string("Kurzform 1 S").append(std::to_string(i));
+            const std::string file = sessions.Read(std::string("A/S").append(std::to_string(i)).append("/sitzung.dat"));
             if (c.during_patch) {
                 EXPECT_TRUE(file == test::SessionFile(label, test::kShortForm1, "0") ||
                             file == test::SessionFile(label, test::kShortForm1, "1")) << c.name << ": " << file;
