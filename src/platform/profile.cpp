@@ -51,7 +51,10 @@ struct ProfileStep::State {
     std::optional<FileIdentity> written;
 
     FileReading& Reading() {
-        if (reading) return *reading;
+        if (reading) {
+            ReadRest(*reading);
+            return *reading;
+        }
         reading = ReadProfileFile(file, wrote);
         if (std::exchange(wrote, false)) {
             const bool gone = reading->problem && reading->problem->kind == FileProblem::Kind::kMissing;
@@ -69,6 +72,12 @@ struct ProfileStep::State {
 ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}}) {}
 
 ProfileStep::~ProfileStep() = default;
+ProfileStep::ProfileStep(ProfileStep&&) noexcept = default;
+ProfileStep& ProfileStep::operator=(ProfileStep&&) noexcept = default;
+
+void ProfileStep::ReadNow(const std::function<bool(std::uint64_t size)>& fits) {
+    if (!state_->reading) state_->reading = ReadProfileFile(state_->file, false, fits);
+}
 
 const std::string& ProfileStep::file() const { return state_->file; }
 

@@ -13,6 +13,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "test_hooks.h"
 
@@ -125,7 +126,9 @@ EditOutcome MakeFile(const std::string& path, const std::string& contents) {
 
 }  // namespace
 
-FileReading ReadProfileFile(const std::string& path, bool identify) {
+FileReading ReadProfileFile(const std::string& path, bool identify,
+                            const std::function<bool(std::uint64_t size)>& read_now) {
+    test_hooks::Reading(path);
     FileReading reading;
     FileProblem refused{FileProblem::Kind::kOther};
     reading.file = OpenFile::ForReading(path, reading.path, refused);
@@ -136,10 +139,20 @@ FileReading ReadProfileFile(const std::string& path, bool identify) {
     FileFacts facts;
     reading.problem = reading.file.Facts(facts, {.identity = identify});
     if (!reading.problem && !facts.regular) reading.problem = FileProblem{FileProblem::Kind::kNotAFile};
-    if (!reading.problem) reading.problem = ReadWhole(reading.file, facts.size, reading.bytes);
-    if (reading.problem) reading.file = {};
     reading.identity = facts.identity;
+    if (reading.problem) {
+        reading.file = {};
+        return reading;
+    }
+    reading.unread = facts.size;
+    if (!read_now || read_now(facts.size)) ReadRest(reading);
     return reading;
+}
+
+void ReadRest(FileReading& reading) {
+    if (!reading.unread) return;
+    reading.problem = ReadWhole(reading.file, *std::exchange(reading.unread, std::nullopt), reading.bytes);
+    if (reading.problem) reading.file = {};
 }
 
 EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {

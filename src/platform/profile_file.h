@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -19,11 +21,18 @@ struct FileReading {
     std::string bytes;
     OpenFile file;
     std::optional<FileIdentity> identity = {};  // where asked for
+    // Opened and measured, its bytes left for later: how many to read then (ReadRest).
+    std::optional<std::uint64_t> unread = {};
 };
 
 // Opens the file once and reads it to the size it has then. Other programs may go on reading,
-// writing, renaming and deleting it meanwhile. Anything but a file of bytes is not read.
-FileReading ReadProfileFile(const std::string& path, bool identify = false);
+// writing, renaming and deleting it meanwhile. Anything but a file of bytes is not read. Where
+// read_now is given and refuses the size, the file is left open and unread.
+FileReading ReadProfileFile(const std::string& path, bool identify = false,
+                            const std::function<bool(std::uint64_t size)>& read_now = {});
+
+// The bytes of a reading left unread, to the size it had when it was opened.
+void ReadRest(FileReading& reading);
 
 // What a write left behind.
 struct EditOutcome {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 
 // Seams for tests, gathered in one place; the program itself never sets them.
 namespace vemor::platform::test_hooks {
@@ -23,6 +24,15 @@ inline bool lose_writes = false;
 // Windows listings give no 8.3 aliases, as on a volume made without them: a name no path can
 // spell then reaches nothing.
 inline bool no_short_names = false;
+
+// Called with the path before each listing of a folder and each opening of a profile file for
+// reading, on whichever thread makes it: tests slow some reads down, or hold them until they
+// have changed the tree. Set only while no scan runs.
+inline std::function<void(const std::string& path)> before_reading;
+
+inline void Reading(const std::string& path) {
+    if (before_reading) before_reading(path);
+}
 
 // Every open of a file or folder on POSIX, and those that found nothing under the name. On a
 // server share each costs a round trip; tests read the counts to see that no name is tried

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,8 +34,16 @@ public:
     ~ProfileStep();
     ProfileStep(const ProfileStep&) = delete;
     ProfileStep& operator=(const ProfileStep&) = delete;
+    // A step read on one thread may be handed to another, where its values are asked for.
+    ProfileStep(ProfileStep&&) noexcept;
+    ProfileStep& operator=(ProfileStep&&) noexcept;
 
     const std::string& file() const;
+
+    // Makes the step's one reading now rather than when the first value is asked for: the file
+    // is opened and, where fits takes its size, read; else its bytes are read with the first
+    // value. A step that has read its file already is left as it is.
+    void ReadNow(const std::function<bool(std::uint64_t size)>& fits);
 
     // The value of key in section, or the default (trailing blanks cut) when the file, the
     // section or the key is missing. A value that does not fit gives its first size - 1

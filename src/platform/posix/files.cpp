@@ -10,6 +10,7 @@
 #include "posix/names.h"
 #include "posix/paths.h"
 #include "spelling.h"
+#include "test_hooks.h"
 #include "text.h"
 
 namespace vemor::platform {
@@ -49,6 +50,7 @@ FolderEntry Classify(const std::string& folder, const ListedName& entry) {
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
                                                    std::optional<FolderId>* id, FileProblem* problem) {
+    test_hooks::Reading(folder);
     int error = 0;
     const std::optional<posix::FolderListing> listing = posix::ReadFolder(folder, &error);
     if (!listing) {

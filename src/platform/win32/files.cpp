@@ -103,6 +103,7 @@ std::optional<FolderId> IdentityOf(HANDLE folder) {
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                                    const std::string& pattern,
                                                    std::optional<FolderId>*, FileProblem* problem) {
+    test_hooks::Reading(folder);
     if (!MatchesEveryName(pattern)) return ListMatching(folder, pattern, problem);
     const std::wstring path = win32::FilePath(folder);
     const HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
