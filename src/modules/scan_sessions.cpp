@@ -6,7 +6,6 @@
 #include <deque>
 #include <limits>
 #include <optional>
-#include <set>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "failures.h"
 #include "profile_values.h"
 #include "profile.h"
+#include "read_ahead.h"
 #include "result_lines.h"
 #include "text.h"
 
@@ -76,21 +76,35 @@ ScanReport NotPatched(const platform::ProfileStep& step, const std::string& file
     return {.kind = ScanReport::Kind::kWrongReadBack, .path = file, .read_back = read_back.value_or("")};
 }
 
-void ClientStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
+void ClientStep(const ScanContext& run, platform::ProfileStep& step, const std::string& folder_name) {
     ResultList& list = run.list;
     if (EndsWithClientEntry(list)) list.Remove(list.Count() - 1);
-    platform::ProfileStep step(file);
     const ProfileValue type = ReadIniValue(step, "UserData", "ObjektTyp", "0");
-    ReportUnreadable(run, step, file);
+    ReportUnreadable(run, step, step.file());
     RequireWholeNumber16(type);
     const std::string first_name = ReadIniValue(step, "UserData", "Vorname", folder_name).value_or("");
     const std::string name = ReadIniValue(step, "UserData", "Name", "").value_or("");
     list.Append(ClientEntry(first_name, name));
 }
 
-void SessionStep(const ScanContext& run, const std::string& file, const std::string& folder_name) {
-    platform::ProfileStep step(file);
+// How the step came by its reading of the session file.
+enum class Reading {
+    kAtItsStep,  // read as the scan came to it
+    kAhead,      // read earlier by a reader thread
+    kAgain,      // read once more after the write found the reading ahead out of date
+};
+
+bool ChangedSinceRead(const platform::ProfileStep& step) {
+    const auto problem = step.WriteProblem();
+    return problem && problem->kind == platform::FileProblem::Kind::kChanged;
+}
+
+void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std::string& folder_name, Reading reading) {
+    const std::string& file = step.file();
     const ProfileValue type = ReadIniValue(step, "TreeData", "ObjektTyp", "0");
+    // Gone since it was read ahead: as though the scan had found no session file here.
+    const auto problem = step.ReadProblem();
+    if (reading == Reading::kAgain && problem && problem->kind == platform::FileProblem::Kind::kMissing) return;
     ReportUnreadable(run, step, file);
     RequireWholeNumber16(type);
     const std::string label = ReadIniValue(step, "TreeData", "Bezeichnung", folder_name).value_or("");
@@ -105,6 +119,14 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
         return;
     }
     WriteIniValue(step, "Optionen", "Normdaten", "1");
+    if (reading == Reading::kAhead && ChangedSinceRead(step)) {
+        // Read before the scan came to it, and changed since: had the scan read it now, it
+        // would have judged what it holds now, once.
+        --run.session_count;
+        platform::ProfileStep now(file);
+        SessionStep(run, now, folder_name, Reading::kAgain);
+        return;
+    }
     const ProfileValue read_back = ReadIniValue(step, "Optionen", "Normdaten", "0");
     double number = 0;
     try {
@@ -128,14 +150,15 @@ void SessionStep(const ScanContext& run, const std::string& file, const std::str
 // read up front, so neither a deep tree nor many open enumerations can exhaust anything.
 class ScanRun {
 public:
-    explicit ScanRun(const ScanContext& context) : pattern_(context.pattern), run_(context) {}
+    explicit ScanRun(const ScanContext& context) : run_(context), ahead_(context.pattern, context.cancel) {}
 
     void Run(const std::string& root) {
         std::optional<platform::FolderId> id;
-        auto entries = platform::ListFolder(root, pattern_, &id);
+        auto entries = platform::ListFolder(root, run_.pattern, &id);
         if (entries && !id) id = platform::IdentifyFolder(root);
-        if (id) examined_.insert(*id);
-        PushLevel(root, std::move(entries), id);
+        if (id) ahead_.FirstVisit(*id);
+        if (entries) ahead_.Offer({}, root, *entries, VolumeOf(id));
+        PushLevel(root, std::move(entries), id, {});
         while (!levels_.empty()) {
             Level& level = levels_.back();
             if (level.next == level.entries.size()) {
@@ -145,10 +168,10 @@ public:
             // Between two entries nothing is half done: the place to end early.
             if (run_.cancel != 0) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
-            const platform::FolderEntry entry = std::move(level.entries[level.next++]);
-            const std::string& folder = level.folder;
-            if (run_.observers.entry) run_.observers.entry(folder + entry.name);
-            Examine(folder, entry, level.volume);
+            const auto index = static_cast<std::uint32_t>(level.next++);
+            const platform::FolderEntry entry = std::move(level.entries[index]);
+            if (run_.observers.entry) run_.observers.entry(level.folder + entry.name);
+            Examine(level, index, entry);
         }
     }
 
@@ -158,71 +181,60 @@ private:
         std::vector<platform::FolderEntry> entries;
         std::size_t next = 0;
         std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
+        Place place;
     };
 
-    void PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
-                   std::optional<platform::FolderId> id) {
-        if (!entries || run_.cancel != 0) return;
-        levels_.push_back({folder, std::move(*entries), 0, id ? std::optional(id->volume) : std::nullopt});
+    static std::optional<std::uint64_t> VolumeOf(const std::optional<platform::FolderId>& id) {
+        return id ? std::optional(id->volume) : std::nullopt;
     }
 
-    // The single-file lookup, answered from the folder's listing where there is one.
-    std::string Lookup(const std::string& folder, const std::vector<platform::FolderEntry>* entries,
-                       const std::string& name) const {
-        const platform::FoundFile found = entries && platform::MatchesEveryName(pattern_)
-                                              ? platform::FindPlainFileIn(folder, *entries, name)
-                                              : platform::FindPlainFile(folder + name);
-        if (found.problem) throw BadFileName(folder + name, *found.problem);
-        return found.name;
+    bool PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
+                   std::optional<platform::FolderId> id, Place place) {
+        if (!entries || run_.cancel != 0) return false;
+        levels_.push_back({folder, std::move(*entries), 0, VolumeOf(id), std::move(place)});
+        return true;
     }
 
     // A failure ends the examination of this subfolder and everything below it; the
     // level goes on with its next entry, so one damaged file hides nothing else.
-    void Examine(const std::string& folder, const platform::FolderEntry& entry,
-                 std::optional<std::uint64_t> volume) {
+    void Examine(const Level& level, std::uint32_t index, const platform::FolderEntry& entry) {
         if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
-        const std::string sub = folder + entry.name;
+        const std::string sub = level.folder + entry.name;
+        Place place = level.place;
+        place.push_back(index);
+        bool descends = false;
         try {
             const std::string inner = sub + platform::kSeparator;
             // One reading of the folder serves both lookups and, afterwards, its own level.
-            std::optional<platform::FolderId> id;
-            platform::FileProblem problem{platform::FileProblem::Kind::kOther};
-            auto entries = platform::ListFolder(inner, pattern_, &id, &problem);
-            if (!id) id = IdentityOf(sub, entry, volume);
-            if (id && !examined_.insert(*id).second) return;
+            FolderReading read = ahead_.Take(place, {inner, entry, level.volume});
+            if (read.id && !ahead_.FirstVisit(*read.id)) {
+                ahead_.Forget(place);
+                return;
+            }
             // Its own files may still be reachable by name; what lies below it is not.
-            if (!entries && problem.kind != platform::FileProblem::Kind::kMissing)
-                Report(run_, {ScanReport::Kind::kFolderUnreadable, sub, problem});
-            const auto* listed = entries ? &*entries : nullptr;
+            if (!read.entries && read.problem.kind != platform::FileProblem::Kind::kMissing)
+                Report(run_, {ScanReport::Kind::kFolderUnreadable, sub, read.problem});
             // Each file is read under the name the folder holds it by, so that no other
             // spelling is tried first.
             // The lookup ignores letter case, so its answer tells how the file is stored: a client
             // folder's file must be stored as user.dat exactly, and a USER.DAT makes no client
             // entry, while a session file counts in any spelling (SITZUNG.DAT, Sitzung.dat).
-            const std::string client = Lookup(inner, listed, "user.dat");
-            if (client == "user.dat") ClientStep(run_, inner + client, entry.name);
-            const std::string session = Lookup(inner, listed, "sitzung.dat");
-            if (platform::ToUpper(session) == "SITZUNG.DAT") SessionStep(run_, inner + session, entry.name);
-            PushLevel(inner, std::move(entries), id);
+            if (read.client.problem) throw BadFileName(inner + "user.dat", *read.client.problem);
+            if (read.client_step) ClientStep(run_, *read.client_step, entry.name);
+            if (read.session.problem) throw BadFileName(inner + "sitzung.dat", *read.session.problem);
+            if (read.session_step)
+                SessionStep(run_, *read.session_step, entry.name, read.session_read_ahead ? Reading::kAhead : Reading::kAtItsStep);
+            descends = PushLevel(inner, std::move(read.entries), read.id, place);
             if (run_.observers.progress) run_.observers.progress();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
+        if (!descends) ahead_.Forget(place);
     }
 
-    // Links can lead back into the tree; each physical folder is examined once per run. Where
-    // the parent's listing numbers the folder within its volume, that is its identity; behind
-    // a link, a junction or a mount point, the folder itself is asked.
-    static std::optional<platform::FolderId> IdentityOf(const std::string& folder, const platform::FolderEntry& entry,
-                                                        std::optional<std::uint64_t> volume) {
-        if (volume && entry.index && !entry.leads_elsewhere) return platform::FolderId{*volume, *entry.index};
-        return platform::IdentifyFolder(folder);
-    }
-
-    const std::string& pattern_;
     const ScanContext& run_;
     std::deque<Level> levels_;
-    std::set<platform::FolderId> examined_;
+    ReadAhead ahead_;
 };
 
 }  // namespace

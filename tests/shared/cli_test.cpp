@@ -15,6 +15,7 @@
 #include "scan_sessions.h"
 #include "support/fake_registry.h"
 #include "support/holders.h"
+#include "support/readings.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
 #include "test_hooks.h"
@@ -80,6 +81,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         std::string err;  // the whole report; for a usage error, its first line
         std::string interrupt_at = {};  // Ctrl-C just before the scan examines this entry
         bool without_aliases = false;   // listings give no 8.3 aliases
+        bool slowed = false;            // some readings take far longer than others
     };
     std::vector<Case> cases = {
         {{"preview", tree.Root()},
@@ -197,6 +199,11 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("C")});
     cases.push_back({{"preview", stopped.Root()}, 130, none,
                      "vemor-patch: interrupted; the results so far are listed\n", stopped.Path("A")});
+    // The folder at hand is done; what was read ahead of the interrupt is neither listed nor named.
+    cases.push_back({{"preview", devices.Root()}, 130, Lines({test::NoSession(0)}),
+                     "vemor-patch: " + devices.Path("A/user.dat") + ": cannot be read (not a regular file)\n" +
+                         "vemor-patch: interrupted; the results so far are listed\n",
+                     devices.Path("A"), false, true});
 #endif
     for (const Case& c : cases) {
         CliProgress progress;
@@ -208,7 +215,10 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         }
         CliOutput output;
         platform::test_hooks::no_short_names = c.without_aliases;
+        const test::ReadingHook slow(c.slowed ? test::SlowUnevenly : std::function<void(const std::string&)>());
+        const std::size_t threads = test::ThreadCount();
         EXPECT_EQ(RunCli(c.args, output, progress), c.status) << testing::PrintToString(c.args);
+        EXPECT_EQ(test::ThreadCount(), threads) << "a reader outlived the run";
         platform::test_hooks::no_short_names = false;
         platform::RestoreInterruptsForTests();
         EXPECT_EQ(output.out, c.out) << testing::PrintToString(c.args);

@@ -1,5 +1,8 @@
 // A tree that changes while a run walks it: each change ends only what it touches, and
-// nothing is written that was not read as patchable in the same run.
+// nothing is written that was not read as patchable in the same run. Readers ahead of the scan
+// are held at the entry where the tree changes until it has, so that the run meets the change
+// as one that reads a folder at a time would; what a change made after a folder was read ahead
+// does to a write, scan_test tells.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +15,7 @@
 #include "modSpezial.h"
 #include "scan_sessions.h"
 #include "support/capture.h"
+#include "support/readings.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
 
@@ -66,6 +70,28 @@ struct ChangeCase {
 
 void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
 
+// The folder a reading of path belongs to, from the root down: a listing's own, a file's
+// parent.
+std::vector<std::string> FolderOf(const TempTree& tree, const std::string& path) {
+    std::vector<std::string> names(1);
+    for (const char c : path.substr(tree.Root().size())) {
+        if (c == platform::kSeparator) names.emplace_back();
+        else names.back() += c;
+    }
+    names.pop_back();
+    return names;
+}
+
+// Whether the scan reads folder before it comes to the entry at ("A/2").
+bool ComesBefore(const std::vector<std::string>& folder, const std::string& at) {
+    std::vector<std::string> entry(1);
+    for (const char c : at) {
+        if (c == '/') entry.emplace_back();
+        else entry.back() += c;
+    }
+    return folder < entry;
+}
+
 const std::string kPatchedElsewhere = SessionFile("B/1", kShortForm1, "1") + "Extra=1\r\n";
 
 const ChangeCase kChanges[] = {
@@ -104,9 +130,15 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     const std::atomic<std::int16_t> cancel = 0;
     std::int32_t sessions = 0;
     ScanContext run{tree.Root(), apply, fixture.list, cancel, sessions};
+    test::Moment changed;
     run.observers.entry = [&](const std::string& entry) {
-        if (entry == trigger) c.change(tree);
+        if (entry != trigger) return;
+        c.change(tree);
+        changed.Arrive();
     };
+    const test::ReadingHook held([&](const std::string& path) {
+        if (!ComesBefore(FolderOf(tree, path), c.at)) changed.Await();
+    });
     std::vector<std::string> unreadable;
     run.observers.report = [&](const ScanReport& report) {
         std::string path = report.path.substr(tree.Root().size());

@@ -5,11 +5,16 @@
 #include <filesystem>
 #include <functional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "files.h"
 #include "modSpezial.h"
 #include "scan_sessions.h"
 #include "support/capture.h"
 #include "support/holders.h"
+#include "support/readings.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
 #include "test_hooks.h"
@@ -37,13 +42,16 @@ struct Result {
     std::vector<ScanReport> reports;
 };
 
-Result Walk(const TempTree& tree, bool apply, std::int16_t cancel = 0) {
+// entry, where given, sees each entry before it is examined and may stop the run.
+Result Walk(const TempTree& tree, bool apply, std::int16_t cancel = 0,
+            const std::function<void(const std::string&, std::atomic<std::int16_t>&)>& entry = nullptr) {
     test::ScanFixture fixture;
     std::vector<ScanReport> reports;
-    const std::atomic<std::int16_t> cancelled = cancel;
+    std::atomic<std::int16_t> cancelled = cancel;
     std::int32_t sessions = 0;
     ScanContext run{tree.Root(), apply, fixture.list, cancelled, sessions};
     run.observers.report = [&](const ScanReport& report) { reports.push_back(report); };
+    if (entry) run.observers.entry = [&](const std::string& path) { entry(path, cancelled); };
     RunScan(run);
     EXPECT_TRUE(fixture.boxes.empty()) << fixture.boxes.front();
     return {fixture.list.lines(), sessions, reports};
@@ -209,14 +217,19 @@ const ScanCase kScanCases[] = {
 
 class Scan : public ::testing::TestWithParam<ScanCase> {};
 
+// Also where some answers take far longer than others: what is read ahead comes in another
+// order, and is taken in the scan's own.
 TEST_P(Scan, ListsWhatThePreviewFinds) {
     TempTree tree;
     GetParam().build(tree);
-    const Result result = Walk(tree, false);
-    EXPECT_EQ(result.lines, GetParam().preview);
-    EXPECT_EQ(result.sessions, GetParam().sessions);
-    // Damaged data is read all the same: nothing here is for a report.
-    EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
+    for (const bool uneven : {false, true}) {
+        const test::ReadingHook slow(uneven ? test::SlowUnevenly : std::function<void(const std::string&)>());
+        const Result result = Walk(tree, false);
+        EXPECT_EQ(result.lines, GetParam().preview) << uneven;
+        EXPECT_EQ(result.sessions, GetParam().sessions) << uneven;
+        // Damaged data is read all the same: nothing here is for a report.
+        EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, Scan, ::testing::ValuesIn(kScanCases),
@@ -232,6 +245,7 @@ TEST(ScanApply, PatchesEachPendingSessionOnceAndChangesOnlyThatLine) {
     tree.Exact("A/4?/sitzung.dat", SessionFile("Vier", kShortForm1, "0.0"));
     tree.Exact("A/5./sitzung.dat", SessionFile("F\xFCnf", kShortForm1, "0"));
 
+    const test::ReadingHook slow(test::SlowUnevenly);
     EXPECT_EQ(Walk(tree, true).lines,
               (Lines{"A B", Patched("Eins"), Patched("Drei"), Patched("Vier"), Patched("F\xC3\xBCnf")}));
     EXPECT_EQ(tree.Read("A/1/sitzung.dat"), SessionFile("Eins", kShortForm1, "1"));
@@ -259,51 +273,89 @@ TEST(ScanApply, ReadOnlySessionIsReportedNotPatched) {
 }
 
 // Patched is only what this run wrote itself: not a write lost on its way, as on a server that
-// loses it, nor a 1 another program wrote between the scan's reading and its write.
+// loses it, nor a 1 another program wrote between the scan's reading and its write. A session
+// read ahead and changed before the write is read again and judged on what it holds then, as a
+// reading at its step would have found it; a change after that reading is never overwritten.
 TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
     using platform::test_hooks::WriteStage;
     struct Case {
         const char* name;
-        std::function<test::Holder(const TempTree&)> meanwhile;  // when the write begins
+        // At the beginning of each write of the session: the first, and the one after it was read again.
+        std::function<test::Holder(const TempTree&, int write)> meanwhile;
+        bool large;  // beyond the bounds of reading ahead: read only at its step
         Lines lines;
-        ScanReport::Kind kind;
+        std::optional<ScanReport::Kind> kind;  // the one report, if any
         std::optional<platform::FileProblem::Kind> why;
+        std::string after = {};  // what the file holds then, where it says something
     };
-    const auto patched_by_another = [](const TempTree& t) {
+    const auto patched_by_another = [](const TempTree& t, int) {
         t.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "1"));
         return test::Holder();
     };
+    const std::string renamed = SessionFile("Neu", kShortForm1, "0");
+    const std::string again = SessionFile("Neuer", kShortForm1, "0");
     const Case cases[] = {
-        {"lost_on_its_way", nullptr, {"A B", NotPatched("Test 1", "0")}, ScanReport::Kind::kWrongReadBack, std::nullopt},
-        {"patched_by_another_run_first", patched_by_another, {"A B", NotPatched("Test 1", "1")},
+        {"lost_on_its_way", nullptr, false, {"A B", NotPatched("Test 1", "0")}, ScanReport::Kind::kWrongReadBack,
+         std::nullopt},
+        {"patched_by_another_run_first", patched_by_another, true, {"A B", NotPatched("Test 1", "1")},
          ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kChanged},
+        {"patched_by_another_run_after_the_read_ahead", patched_by_another, false, {Empty(1)}, std::nullopt,
+         std::nullopt, SessionFile("Test 1", kShortForm1, "1")},
+        {"changed_after_the_read_ahead",
+         [&](const TempTree& t, int write) {
+             if (write == 1) t.File("A/1/sitzung.dat", renamed);
+             return test::Holder();
+         },
+         false, {"A B", Patched("Neu")}, std::nullopt, std::nullopt, SessionFile("Neu", kShortForm1, "1")},
+        {"changed_again_after_being_read_again",
+         [&](const TempTree& t, int write) {
+             t.File("A/1/sitzung.dat", write == 1 ? renamed : again);
+             return test::Holder();
+         },
+         false, {"A B", NotPatched("Neu", "0")}, ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kChanged,
+         again},
         {"held_by_a_program_that_wrote_a_1",
-         [&](const TempTree& t) {
-             patched_by_another(t);
+         [&](const TempTree& t, int write) {
+             patched_by_another(t, write);
 #ifdef _WIN32
              return test::HoldOpen(t.Fs("A/1/sitzung.dat"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
 #else
              return test::HoldLocked(t.Fs("A/1/sitzung.dat"), test::Lock::kFlock);
 #endif
          },
-         {"A B", NotPatched("Test 1", "1")}, ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kLocked},
+         false, {"A B", NotPatched("Test 1", "1")}, ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kLocked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempTree tree;
         tree.File("A/user.dat", ClientFile("A", "B"));
-        tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0"));
+        const std::string padding = c.large ? "Rohwerte=" + std::string(100 * 1024, '7') + "\r\n" : "";
+        tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0") + padding);
+        // The scan comes to the session only once a reader has begun to read it ahead.
+        test::Moment begun;
+        const test::ReadingHook seen([&](const std::string& path) {
+            if (path == tree.Path("A/1/sitzung.dat")) begun.Arrive();
+        });
         test::Holder holder;
+        int writes = 0;
         platform::test_hooks::lose_writes = !c.meanwhile;
         platform::test_hooks::write_stage = [&](WriteStage stage) {
-            if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree);
+            if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree, ++writes);
         };
-        const Result result = Walk(tree, true);
+        const Result result = Walk(tree, true, 0, [&](const std::string& entry, auto&) {
+            if (entry == tree.Path("A/1")) {
+                EXPECT_TRUE(begun.Await());
+            }
+        });
         platform::test_hooks::lose_writes = false;
         platform::test_hooks::write_stage = nullptr;
         EXPECT_EQ(result.lines, c.lines);
-        ASSERT_EQ(result.reports.size(), 1u);
-        EXPECT_EQ(result.reports[0].kind, c.kind);
+        ASSERT_EQ(result.reports.size(), c.kind ? 1u : 0u);
+        if (!c.after.empty()) {
+            EXPECT_EQ(tree.Read("A/1/sitzung.dat"), c.after);
+        }
+        if (!c.kind) continue;
+        EXPECT_EQ(result.reports[0].kind, *c.kind);
         EXPECT_EQ(result.reports[0].path, tree.Path("A/1/sitzung.dat"));
         if (c.why) EXPECT_EQ(result.reports[0].problem.kind, *c.why);
         else EXPECT_EQ(result.reports[0].read_back, "0");
@@ -345,13 +397,48 @@ TEST(ScanSessions, RootGetsItsTrailingSeparator) {
     EXPECT_EQ(fixture.list.lines(), Lines{Empty(0)});
 }
 
-TEST(ScanSessions, CancelledRunExaminesNothing) {
+// CancelScan, or Ctrl-C, stops the run once the entry at hand is done, whatever was read
+// ahead: none of the rest is listed or reported, and no reader thread outlives the run.
+TEST(ScanSessions, StopsBeforeTheNextEntryWhateverWasReadAhead) {
     TempTree tree;
     tree.File("A/user.dat", ClientFile("A", "B"));
-    tree.File("A/S/sitzung.dat", SessionFile("S", kShortForm1, "0"));
-    const Result result = Walk(tree, false, -1);
-    EXPECT_EQ(result.lines, Lines{Empty(0)});
-    EXPECT_EQ(result.sessions, 0);
+    tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    tree.File("C/user.dat", ClientFile("C", "D"));
+    tree.File("C/1/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    // Read ahead, it gives a report, but only if the scan comes to it.
+#ifdef _WIN32
+    tree.File("C/2/sitzung.dat", SessionFile("Vier", kShortForm1, "0"));
+    const test::Holder unreadable = test::HoldOpen(tree.Fs("C/2/sitzung.dat"), GENERIC_READ, 0);
+#else
+    tree.Folder("C/2");
+    ASSERT_EQ(mkfifo(tree.Path("C/2/sitzung.dat").c_str(), 0600), 0);
+#endif
+    struct Case {
+        const char* stop_at;  // the entry at hand when the run is stopped; none: before it starts
+        Lines lines;
+        std::int32_t sessions;
+    };
+    const Case cases[] = {{nullptr, {Empty(0)}, 0},
+                          {"A", {Empty(0)}, 0},
+                          {"C/1", {"A B", Pending("Eins"), "C D", Pending("Drei")}, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stop_at ? c.stop_at : "before the run");
+        test::Moment read_ahead;
+        const test::ReadingHook slow([&](const std::string& path) {
+            test::SlowUnevenly(path);
+            if (path == tree.Path("C/2/sitzung.dat")) read_ahead.Arrive();
+        });
+        const std::size_t threads = test::ThreadCount();
+        const Result result = Walk(tree, false, c.stop_at ? 0 : -1, [&](const std::string& entry, auto& cancel) {
+            if (!c.stop_at || entry != tree.Path(c.stop_at)) return;
+            EXPECT_TRUE(read_ahead.Await());
+            cancel = -1;
+        });
+        EXPECT_EQ(result.lines, c.lines);
+        EXPECT_EQ(result.sessions, c.sessions);
+        EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
+        EXPECT_EQ(test::ThreadCount(), threads);
+    }
 }
 
 #ifndef _WIN32
