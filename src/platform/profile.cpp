@@ -3,6 +3,7 @@
 #include "profile.h"
 
 #include <utility>
+#include <vector>
 
 #include "profile_file.h"
 #include "profile_view.h"
@@ -49,6 +50,9 @@ struct ProfileStep::State {
     // the read-back by name must find.
     bool wrote = false;
     std::optional<FileIdentity> written;
+    // Files done with, closed with the step: on a share each close is a round trip, which the
+    // caller may leave to another thread.
+    std::vector<OpenFile> spent;
 
     FileReading& Reading() {
         if (reading) {
@@ -69,7 +73,7 @@ struct ProfileStep::State {
     }
 };
 
-ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}}) {}
+ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}, {}}) {}
 
 ProfileStep::~ProfileStep() = default;
 ProfileStep::ProfileStep(ProfileStep&&) noexcept = default;
@@ -102,6 +106,8 @@ WriteResult ProfileStep::Write(const std::string& section, const std::string& ke
     EditOutcome outcome;
     if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
     // The next value comes from the file on disk, opened anew by its name.
+    for (OpenFile* file : {&step.reading->file, &outcome.held})
+        if (*file) step.spent.push_back(std::move(*file));
     step.reading.reset();
     step.write_problem = outcome.problem;
     step.wrote = outcome.written.has_value();

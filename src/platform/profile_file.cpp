@@ -162,16 +162,19 @@ EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
     if (read.problem) return {read.problem};
     Reached(WriteStage::kBegun);
     FileProblem refused{FileProblem::Kind::kOther};
-    const OpenFile held = read.file.Reopened(read.path, refused);
-    if (!held) return {refused};
+    EditOutcome outcome{std::nullopt, std::nullopt, read.file.Reopened(read.path, refused)};
+    const OpenFile& held = outcome.held;
     FileFacts facts;
-    if (Problem problem = held.Facts(facts, {.identity = true, .protection = true})) return {problem};
+    if (!held) outcome.problem = refused;
+    else outcome.problem = held.Facts(facts, {.identity = true, .protection = true});
     // Write-protected, also for an administrator or root, whom the system would let write.
-    if (facts.read_only) return {FileProblem{FileProblem::Kind::kReadOnly}};
-    if (facts.unnamed || !HoldsExactly(held, read.bytes)) return {Changed()};
+    if (!outcome.problem && facts.read_only) outcome.problem = FileProblem{FileProblem::Kind::kReadOnly};
+    if (!outcome.problem && (facts.unnamed || !HoldsExactly(held, read.bytes))) outcome.problem = Changed();
+    if (outcome.problem) return outcome;
     Reached(WriteStage::kHeld);
-    if (Problem problem = Rewrite(held, read.bytes, Narrowed(read.bytes, edit))) return {problem};
-    return {std::nullopt, facts.identity};
+    outcome.problem = Rewrite(held, read.bytes, Narrowed(read.bytes, edit));
+    if (!outcome.problem) outcome.written = facts.identity;
+    return outcome;
 }
 
 }  // namespace vemor::platform

@@ -38,6 +38,8 @@ void ReadRest(FileReading& reading);
 struct EditOutcome {
     std::optional<FileProblem> problem;  // nothing when the edit reached the disk
     std::optional<FileIdentity> written = {};  // the file it went into, for a read-back by name to find
+    // The file as the write opened it, still held against other writers until it is closed.
+    OpenFile held = {};
 };
 
 // Makes edit in the file that was read, and only in the version read: the file is held against

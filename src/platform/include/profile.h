@@ -27,7 +27,8 @@ struct WriteResult {
 // Reads, and perhaps one write, of one file that belong together, as one step of the scan
 // makes them: every value comes from one reading of the file, made when the first one is asked
 // for, and a write goes only into the version read. After a write the next value comes from
-// the file as the disk holds it, opened again by its name.
+// the file as the disk holds it, opened again by its name. The files it opens stay open until
+// it goes, the one written held against other writers.
 class ProfileStep {
 public:
     explicit ProfileStep(std::string file);
