@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -13,36 +14,14 @@
 #include <vector>
 
 #include "files.h"
-#include "profile.h"
+#include "folder_reading.h"
 
 namespace vemor {
 
 // A folder's place in a run: the indices of the entries that lead to it from the root. The scan
-// examines folders in the order of their places, compared as sequences.
-using Place = std::vector<std::uint32_t>;
-
-// A folder as its parent lists it, before it is read.
-struct FolderToRead {
-    std::string folder;  // with its trailing separator
-    platform::FolderEntry entry;
-    std::optional<std::uint64_t> volume;  // the parent's volume, where known
-};
-
-// All the scan asks of one folder: its listing, its identity, the lookups of its two files
-// and their steps. Only what the scan would have asked is there: no session lookup after a
-// client lookup that failed, no step for a file the lookup did not find.
-struct FolderReading {
-    std::optional<std::vector<platform::FolderEntry>> entries;  // nothing where it cannot be listed
-    platform::FileProblem problem{platform::FileProblem::Kind::kOther};  // then why
-    std::optional<platform::FolderId> id;
-    platform::FoundFile client;   // user.dat
-    platform::FoundFile session;  // sitzung.dat
-    std::optional<platform::ProfileStep> client_step;
-    std::optional<platform::ProfileStep> session_step;
-    bool ahead = false;  // read by a reader thread before the scan came to it
-    // The session file's bytes read then, too: a file too large for the bounds is only opened.
-    bool session_read_ahead = false;
-};
+// examines folders in the order of their places, compared as sequences. A string of them, as
+// it needs no memory of its own for the first few levels.
+using Place = std::u32string;
 
 // On a share every call is a round trip, and a share answers many at once. While the scan
 // examines one folder, reader threads list the folders that come next in its order and read
@@ -58,6 +37,10 @@ public:
     static constexpr std::size_t kMostFolders = 48;
     static constexpr std::uint64_t kMostBytes = 2 * 1024 * 1024;
     static constexpr std::uint64_t kLargestFile = 64 * 1024;
+    // Where answers come at once, what a reader is woken for.
+    static constexpr std::size_t kBatch = 16;
+    // Folders that take longer than this to read, on the whole, count the answers as slow.
+    static constexpr std::chrono::microseconds kPatience{500};
 
     // Readers start no folder once cancel is set.
     ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel);
@@ -67,40 +50,59 @@ public:
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     // The subfolders of the folder at place, just listed, for the readers to take on.
-    void Offer(const Place& place, const std::string& folder, const std::vector<platform::FolderEntry>& entries,
-               std::optional<std::uint64_t> volume);
+    void Offer(const Place& place, const std::string& folder, Entries entries, std::optional<std::uint64_t> volume);
     // The folder at place, as a reader read it, waited for while one is at it; else read here
-    // and now, its files when their values are asked for.
+    // and now, its files when their values are asked for. From now on it has been visited.
     FolderReading Take(const Place& place, const FolderToRead& at);
     // Nothing below place will be taken.
     void Forget(const Place& place);
-    // Whether this is the run's first visit to the folder; from now on it has been visited.
-    bool FirstVisit(const platform::FolderId& id);
+    // The scan is done with reading: a reader closes its files, each a round trip on a share.
+    void Discard(FolderReading reading);
+    // The root: it has been visited.
+    void Visit(const platform::FolderId& id);
 
 private:
+    // A folder listed whose subfolders are still to be read, from its entry at next on.
+    struct Listed {
+        std::string folder;
+        Entries entries;
+        std::optional<std::uint64_t> volume;
+        std::size_t next = 0;
+        std::size_t left = 0;  // subfolders from next on
+    };
     struct Slot {
         bool ready = false;
         FolderReading reading;
         std::uint64_t bytes = 0;
     };
 
+    std::size_t Work() const;
+    void Wake();
+    void Took(std::chrono::steady_clock::duration time);
     void Read();
-    std::optional<FolderReading> Prepare(const Place& place, const FolderToRead& at, std::uint64_t* bytes);
-    bool Listed(const Place& place, const FolderToRead& at, const FolderReading& reading);
-    bool AddWaiting(const Place& place, const std::string& folder, const std::vector<platform::FolderEntry>& entries,
-                    std::optional<std::uint64_t> volume);
+    void ReadNext(std::unique_lock<std::mutex>& lock);
+    void Relock(std::unique_lock<std::mutex>& lock);
+    void Add(const Place& place, const std::string& folder, Entries entries, std::optional<std::uint64_t> volume);
+    void Pass(std::map<Place, Listed>::iterator listed, std::size_t index);
     bool Fits(std::uint64_t size, std::uint64_t& bytes);
-    void Finish(const Place& place, std::optional<FolderReading> reading, std::uint64_t bytes);
+    std::optional<FolderReading> Finish(const Place& place, std::optional<FolderReading> reading, std::uint64_t bytes);
 
     const std::string pattern_;
     const std::atomic<std::int16_t>& cancel_;
     std::mutex mutex_;
     std::condition_variable work_;   // readers: a folder to read and room for it, or the end
     std::condition_variable ready_;  // the scan: a folder read
-    std::map<Place, FolderToRead> waiting_;  // known, not yet started
-    std::map<Place, Slot> started_;          // started by a reader, not yet taken
+    std::map<Place, Listed> listed_;  // by the folder's place
+    std::set<Place> next_;            // the first subfolder still to be read of each
+    std::size_t waiting_ = 0;         // subfolders still to be read, of all of them
+    std::map<Place, Slot> started_;   // started by a reader, not yet taken
     std::set<platform::FolderId> visited_;
-    std::uint64_t bytes_ = 0;
+    std::optional<Place> awaited_;  // the place the scan waits for
+    std::vector<FolderReading> discarded_;  // to be closed
+    std::size_t active_ = 0;  // readers not waiting for work
+    std::chrono::steady_clock::duration typical_{};  // how long reading a folder takes, of late
+    bool slow_ = false;
+    std::atomic<std::uint64_t> bytes_ = 0;
     std::atomic<bool> stopping_ = false;
     std::vector<std::jthread> readers_;  // last: they end before the rest goes
 };

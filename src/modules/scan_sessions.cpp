@@ -100,7 +100,7 @@ bool ChangedSinceRead(const platform::ProfileStep& step) {
 }
 
 void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std::string& folder_name, Reading reading) {
-    const std::string& file = step.file();
+    const std::string file = step.file();
     const ProfileValue type = ReadIniValue(step, "TreeData", "ObjektTyp", "0");
     // Gone since it was read ahead: as though the scan had found no session file here.
     const auto problem = step.ReadProblem();
@@ -121,10 +121,10 @@ void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std:
     WriteIniValue(step, "Optionen", "Normdaten", "1");
     if (reading == Reading::kAhead && ChangedSinceRead(step)) {
         // Read before the scan came to it, and changed since: had the scan read it now, it
-        // would have judged what it holds now, once.
+        // would have judged what it holds now, once. The step lets go of the file first.
         --run.session_count;
-        platform::ProfileStep now(file);
-        SessionStep(run, now, folder_name, Reading::kAgain);
+        step = platform::ProfileStep(std::string(file));
+        SessionStep(run, step, folder_name, Reading::kAgain);
         return;
     }
     const ProfileValue read_back = ReadIniValue(step, "Optionen", "Normdaten", "0");
@@ -154,14 +154,16 @@ public:
 
     void Run(const std::string& root) {
         std::optional<platform::FolderId> id;
-        auto entries = platform::ListFolder(root, run_.pattern, &id);
+        Entries entries;
+        if (auto listed = platform::ListFolder(root, run_.pattern, &id))
+            entries = std::make_shared<const std::vector<platform::FolderEntry>>(std::move(*listed));
         if (entries && !id) id = platform::IdentifyFolder(root);
-        if (id) ahead_.FirstVisit(*id);
-        if (entries) ahead_.Offer({}, root, *entries, VolumeOf(id));
+        if (id) ahead_.Visit(*id);
+        if (entries) ahead_.Offer({}, root, entries, VolumeOf(id));
         PushLevel(root, std::move(entries), id, {});
         while (!levels_.empty()) {
             Level& level = levels_.back();
-            if (level.next == level.entries.size()) {
+            if (level.next == level.entries->size()) {
                 levels_.pop_back();
                 continue;
             }
@@ -169,7 +171,7 @@ public:
             if (run_.cancel != 0) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
             const auto index = static_cast<std::uint32_t>(level.next++);
-            const platform::FolderEntry entry = std::move(level.entries[index]);
+            const platform::FolderEntry& entry = (*level.entries)[index];
             if (run_.observers.entry) run_.observers.entry(level.folder + entry.name);
             Examine(level, index, entry);
         }
@@ -178,7 +180,7 @@ public:
 private:
     struct Level {
         std::string folder;
-        std::vector<platform::FolderEntry> entries;
+        Entries entries;
         std::size_t next = 0;
         std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
         Place place;
@@ -188,10 +190,9 @@ private:
         return id ? std::optional(id->volume) : std::nullopt;
     }
 
-    bool PushLevel(const std::string& folder, std::optional<std::vector<platform::FolderEntry>> entries,
-                   std::optional<platform::FolderId> id, Place place) {
+    bool PushLevel(const std::string& folder, Entries entries, std::optional<platform::FolderId> id, Place place) {
         if (!entries || run_.cancel != 0) return false;
-        levels_.push_back({folder, std::move(*entries), 0, VolumeOf(id), std::move(place)});
+        levels_.push_back({folder, std::move(entries), 0, VolumeOf(id), std::move(place)});
         return true;
     }
 
@@ -201,13 +202,13 @@ private:
         if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
         const std::string sub = level.folder + entry.name;
         Place place = level.place;
-        place.push_back(index);
+        place.push_back(static_cast<char32_t>(index));
         bool descends = false;
         try {
             const std::string inner = sub + platform::kSeparator;
             // One reading of the folder serves both lookups and, afterwards, its own level.
             FolderReading read = ahead_.Take(place, {inner, entry, level.volume});
-            if (read.id && !ahead_.FirstVisit(*read.id)) {
+            if (!read.first_visit) {
                 ahead_.Forget(place);
                 return;
             }
@@ -225,6 +226,7 @@ private:
             if (read.session_step)
                 SessionStep(run_, *read.session_step, entry.name, read.session_read_ahead ? Reading::kAhead : Reading::kAtItsStep);
             descends = PushLevel(inner, std::move(read.entries), read.id, place);
+            ahead_.Discard(std::move(read));
             if (run_.observers.progress) run_.observers.progress();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
