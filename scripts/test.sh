@@ -61,6 +61,11 @@ for target in profile_fuzz tree_fuzz; do
     fi
 done
 
+echo "== The scan and its reader threads under ThreadSanitizer"
+cmake --preset linux-tsan -DVEMOR_WERROR=ON >/dev/null
+cmake --build --preset linux-tsan
+run_ctest build/linux-tsan/ctest.log --preset linux-tsan -R 'Scan|Cli|Refresh|InterruptedApply|ProfileSteps' -j2 || true
+
 # windows_tests PRESET [win32]: builds a Windows preset, checks the imports of its two programs
 # and runs its tests under Wine, in the build folder's own prefix.
 windows_tests() {
@@ -95,6 +100,6 @@ windows_tests windows
 windows_tests windows-x86 win32
 
 echo
-echo "Logs: build/linux/ctest.log, build/linux-asan/*.log, build/windows/ctest.log, build/windows-x86/ctest.log"
+echo "Logs: build/linux/ctest.log, build/linux-asan/*.log, build/linux-tsan/ctest.log, build/windows/ctest.log, build/windows-x86/ctest.log"
 echo "total: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -21,8 +21,8 @@
 #include "test_hooks.h"
 
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VEMOR_UNDER_ADDRESS_SANITIZER
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VEMOR_UNDER_SANITIZER
 #endif
 #endif
 
@@ -112,7 +112,7 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         {{"preview", odd.Path("labels")},
          0, Lines({"K L", test::Pending("a\\x09b\\u0085c\\\\d\\x1Be")}), ""},
     };
-#ifndef VEMOR_UNDER_ADDRESS_SANITIZER  // which ends the process where new fails, instead of throwing
+#ifndef VEMOR_UNDER_SANITIZER  // which ends the process where new fails, instead of throwing
     cases.push_back({{"apply", odd.Path("huge")}, 4, Lines({test::NoSession(1)}),
                      "vemor-patch: " + EscapePath(odd.Path("huge/A/1/sitzung.dat")) + ": cannot be read (not enough memory)\n"});
 #endif

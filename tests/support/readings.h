@@ -65,8 +65,10 @@ inline bool IsAt(const std::string& path, const std::string& at) {
     return path.starts_with(at) && (path.size() == at.size() || path[at.size()] == '/' || path[at.size()] == '\\');
 }
 
-// The threads the process runs now.
+// The threads the process runs now. A sanitizer starts a thread of its own along with the
+// process's first, which is not the run's: one thread made and ended first lets it start.
 inline std::size_t ThreadCount() {
+    std::thread([] {}).join();
 #ifdef _WIN32
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 thread{};
