@@ -18,8 +18,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "overlap.h"
 
 namespace {
 
@@ -76,8 +79,9 @@ bool IsClientFile(const char* name) {
     return std::strcmp(name, "user.dat") == 0;
 }
 
-// False when the folder cannot be listed.
-bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts) {
+// False when the folder cannot be listed. Where pending is given, the files to change go there.
+bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>& pending_folders, Counts& counts,
+                std::vector<floors::Pending<std::string>>* pending = nullptr) {
     DIR* dir = opendir(folder.c_str());
     if (!dir) return false;
     std::string contents;
@@ -101,7 +105,9 @@ bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>&
         if (ReadOpen(fd, contents) && session) {
             ++counts.sessions;
             const std::size_t flag = apply ? PendingFlag(contents) : std::string::npos;
-            if (flag != std::string::npos) {
+            if (flag != std::string::npos && pending) {
+                pending->push_back({folder + name, contents, flag});
+            } else if (flag != std::string::npos) {
                 if (Patch(folder + name, contents, flag)) ++counts.written;
                 else ++counts.failed;
             }
@@ -115,8 +121,8 @@ bool ScanFolder(const std::string& folder, bool apply, std::vector<std::string>&
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 || (std::strcmp(argv[1], "read") != 0 && std::strcmp(argv[1], "apply") != 0)) {
-        std::fprintf(stderr, "usage: floor read|apply ROOT\n");
+    if ((argc != 3 && argc != 4) || (std::strcmp(argv[1], "read") != 0 && std::strcmp(argv[1], "apply") != 0)) {
+        std::fprintf(stderr, "usage: floor read|apply ROOT [READERS]\n");
         return 2;
     }
     const bool apply = std::strcmp(argv[1], "apply") == 0;
@@ -126,6 +132,18 @@ int main(int argc, char** argv) {
     if (!ScanFolder(std::string(argv[2]) + "/", apply, folders, counts)) {
         std::fprintf(stderr, "floor: %s: %s\n", argv[2], std::strerror(errno));
         return 3;
+    }
+    if (argc == 4) {
+        using Files = std::vector<floors::Pending<std::string>>;
+        floors::Overlapped<std::string>(
+            std::move(folders), std::strtoul(argv[3], nullptr, 10),
+            [&](const std::string& folder, std::vector<std::string>& found, Files& files) {
+                Counts read;
+                ScanFolder(folder, apply, found, read, &files);
+                return read.sessions;
+            },
+            [](floors::Pending<std::string>& file) { return Patch(file.path, file.contents, file.flag); }, counts);
+        folders.clear();
     }
     while (!folders.empty()) {
         const std::string folder = std::move(folders.back());

@@ -11,8 +11,11 @@
 #     counts   file-system calls per session (strace) of floor read, preview, peer, floor apply,
 #              apply, and under Wine (its server's calls included) of the Wine floor's read and
 #              apply and the Windows build's preview and apply, on a small tree
-#     share    the tree on a simulated server share (bench/share_shim.c), at 0 us and at the
-#              delay per call: floor read, preview and peer in turn, floor apply and apply
+#     share    the tree on a simulated server share (bench/share_shim.c), at 0 us and at each
+#              delay per call: floor read, the floor with READERS reads in flight, preview and
+#              (at 0 us and the first delay) peer in turn; floor apply, the overlapping floor's
+#              and apply; then the Windows build and the Wine floors on a tenth of the tree under
+#              Wine, each call delayed in the program (bench/wine_delay.cpp)
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
@@ -22,9 +25,10 @@
 #     --clients N [10000] --sessions N [10]   the full tree: clients, sessions per client
 #     --rounds N [3]                          rounds of the time section (median)
 #     --count-clients N [300]                 the counts tree (strace is slow)
-#     --share-clients N [1000] --share-delay US [200] --share-rounds N [3]
+#     --share-clients N [1000] --share-delay US [200 and 2000] --share-rounds N [2]
 #                                             at 200 us a call the full tree would take minutes
-#                                             per run, so the share runs use a smaller tree
+#                                             per run, so the share runs use a smaller tree;
+#                                             --share-delay may be given more than once
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
 #     --reference DIR [build/bench/reference] output: where the reference is kept, so that
@@ -45,8 +49,10 @@ per_client=10
 rounds=3
 count_clients=300
 share_clients=1000
-share_delay=200
-share_rounds=3
+share_delays=()
+share_rounds=2
+# Round trips in flight in the overlapping floors, as many as the program's readers.
+readers=16
 big_mb=50
 save=false
 reference=$out/reference
@@ -65,7 +71,7 @@ parse_arguments() {
             --rounds) rounds=$2; shift ;;
             --count-clients) count_clients=$2; shift ;;
             --share-clients) share_clients=$2; shift ;;
-            --share-delay) share_delay=$2; shift ;;
+            --share-delay) share_delays+=("$2"); shift ;;
             --share-rounds) share_rounds=$2; shift ;;
             --big-mb) big_mb=$2; shift ;;
             --save) save=true ;;
@@ -80,6 +86,7 @@ parse_arguments() {
     per_client=${numbers[1]:-$per_client}
     rounds=${numbers[2]:-$rounds}
     [ ${#sections[@]} -gt 0 ] || sections=(time counts share memory output)
+    [ ${#share_delays[@]} -gt 0 ] || share_delays=(200 2000)
 }
 
 say() { echo "== $*" >&2; }
@@ -98,7 +105,7 @@ build_native() {
     cmake -S . -B "$out/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMOR_TESTS=OFF >/dev/null
     cmake --build "$out/release" -j2 >/dev/null
     c++ -O2 -std=c++20 -o "$out/make_tree" bench/make_tree.cpp
-    c++ -O2 -std=c++20 -o "$out/floor" bench/floor.cpp
+    c++ -O2 -std=c++20 -pthread -o "$out/floor" bench/floor.cpp
     cc -shared -fPIC -O2 -o "$out/share_shim.so" bench/share_shim.c -ldl
     cc -O2 -o "$out/shim_check" bench/shim_check.c
 }
@@ -109,6 +116,15 @@ build_windows() {
     cmake --preset windows >/dev/null
     cmake --build --preset windows --target vemor-patch >/dev/null
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor.exe" bench/wine_floor.cpp
+    # The same programs with a share's round trip before each file-system call they import.
+    local wraps
+    wraps=$(grep -o 'X([A-Za-z]*)' bench/wine_delay.cpp | sed 's/X(\(.*\))/--wrap=__imp_\1/' | paste -sd, -)
+    x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -c -o "$out/wine_delay.o" bench/wine_delay.cpp
+    x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor_delayed.exe" \
+        bench/wine_floor.cpp "$out/wine_delay.o" "-Wl,$wraps" -lntdll
+    cmake -S . -B "$out/windows-delayed" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+        -DVEMOR_TESTS=OFF "-DCMAKE_EXE_LINKER_FLAGS=$PWD/$out/wine_delay.o -Wl,$wraps" >/dev/null
+    cmake --build "$out/windows-delayed" --target vemor-patch >/dev/null
     start_wine
 }
 
@@ -350,17 +366,22 @@ shimmed() {
 }
 
 share_section() {
-    local tree=$PWD/$out/share-tree dir=$out/share
+    local tree=$PWD/$out/share-tree tenth=$PWD/$out/share-tenth dir=$out/share delay
     make_tree "$tree" "$share_clients" "$per_client"
+    make_tree "$tenth" $((share_clients / 10)) "$per_client"
     share_sessions=$(session_count "$tree")
+    tenth_sessions=$(session_count "$tenth")
     rm -rf "$dir" && mkdir -p "$dir"
     shim_check_table
-    local delay
-    for delay in 0 "$share_delay"; do
+    for delay in 0 "${share_delays[@]}"; do
         share_reads "$delay" "$tree"
         share_applies "$delay" "$tree"
     done
     share_table
+    for delay in 0 "${share_delays[@]}"; do
+        wine_share_runs "$delay" "$tenth"
+    done
+    wine_share_table
 }
 
 # The shim's real delay per call, measured, and its count of calls against the caller's.
@@ -370,7 +391,7 @@ shim_check_table() {
     heading "Share shim: delay per call as measured (2000 rounds of stat, open, read, close, listing, access)"
     echo "| asked µs | measured µs per call | calls made | calls the shim delayed | same |"
     echo "|----------|----------------------|------------|------------------------|------|"
-    for delay in 0 50 "$share_delay"; do
+    for delay in 0 50 "${share_delays[@]}"; do
         rm -f "$dir/stats"
         result=$(shimmed "$delay" "$dir/share" "$dir/stats" "$out/shim_check" "$dir/share" "$dir/local" 2000)
         [ -n "$base" ] || base=$(awk '{ print $4 }' <<<"$result")
@@ -384,16 +405,19 @@ shim_check_table() {
     echo "calls made also counts, untimed, the changes: a replaced file, a temporary file, and a change in place with both kinds of lock."
 }
 
-# share_reads DELAY TREE: floor read, preview and the peer, each round starting with the next.
+# share_reads DELAY TREE: the floor's read sequential and overlapping, preview and the peer,
+# each round starting with the next. At longer delays the peer would take minutes a round.
 share_reads() {
-    local delay=$1 tree=$2 names=(floor_read preview peer) round i name
+    local delay=$1 tree=$2 names=(floor_read floor_read_overlapped preview peer) round i name
+    [ "$delay" = 0 ] || [ "$delay" = "${share_delays[0]}" ] || names=(floor_read floor_read_overlapped preview)
     say "Share at $delay us: reads, $share_rounds rounds"
     "$out/floor" read "$tree" >/dev/null
     for round in $(seq "$share_rounds"); do
-        for i in 0 1 2; do
-            name=${names[$(((round - 1 + i) % 3))]}
+        for i in "${!names[@]}"; do
+            name=${names[$(((round - 1 + i) % ${#names[@]}))]}
             case $name in
                 floor_read) share_run "$delay" "$tree" "$name" "$out/floor" read "$tree" ;;
+                floor_read_overlapped) share_run "$delay" "$tree" "$name" "$out/floor" read "$tree" "$readers" ;;
                 preview) share_run "$delay" "$tree" "$name" "$vemor" preview "$tree" ;;
                 peer) share_run "$delay" "$tree" "$name" /usr/bin/python3 bench/peer.py "$tree" ;;
             esac
@@ -401,19 +425,24 @@ share_reads() {
     done
 }
 
+# share_applies DELAY TREE: the floor's apply sequential and overlapping and apply, on fresh
+# copies, each round starting with the next.
 share_applies() {
-    local delay=$1 tree=$2 round a=$PWD/$out/share-copy-floor b=$PWD/$out/share-copy-vemor
+    local delay=$1 tree=$2 names=(floor_apply floor_apply_overlapped apply) round i name copy
     say "Share at $delay us: applies on fresh copies, $share_rounds rounds"
     for round in $(seq "$share_rounds"); do
-        fresh_copy "$tree" "$a"
-        fresh_copy "$tree" "$b"
-        if [ $((round % 2)) -eq 1 ]; then
-            share_run "$delay" "$a" floor_apply "$out/floor" apply "$a"; share_run "$delay" "$b" apply "$vemor" apply "$b"
-        else
-            share_run "$delay" "$b" apply "$vemor" apply "$b"; share_run "$delay" "$a" floor_apply "$out/floor" apply "$a"
-        fi
+        for i in 0 1 2; do
+            name=${names[$(((round - 1 + i) % 3))]}
+            copy=$PWD/$out/share-copy-$name
+            fresh_copy "$tree" "$copy"
+            case $name in
+                floor_apply) share_run "$delay" "$copy" "$name" "$out/floor" apply "$copy" ;;
+                floor_apply_overlapped) share_run "$delay" "$copy" "$name" "$out/floor" apply "$copy" "$readers" ;;
+                apply) share_run "$delay" "$copy" "$name" "$vemor" apply "$copy" ;;
+            esac
+            rm -rf "$copy"
+        done
     done
-    rm -rf "$a" "$b"
 }
 
 share_run() {  # share_run DELAY ROOT NAME COMMAND...
@@ -423,34 +452,102 @@ share_run() {  # share_run DELAY ROOT NAME COMMAND...
         VEMOR_SHIM_ROOT="$root" VEMOR_SHIM_STATS="$PWD/$out/share/$name-$delay.stats" "$@"
 }
 
-share_row() {  # share_row DELAY NAME FLOOR TARGET
-    local file=$out/share/$2-$1 t f waits met=""
+# Targets, from the delay on: to the sequential floor, and to the one that overlaps as much.
+floor_target() { awk -v d="$1" 'BEGIN { if (d >= 2000) print 0.25; else if (d >= 200) print 0.4 }'; }
+overlap_target() { awk -v d="$1" 'BEGIN { if (d >= 2000) print 1.3 }'; }
+
+share_row() {  # share_row DELAY NAME FLOOR OVERLAPPING-FLOOR [TARGETED]
+    local file=$out/share/$2-$1 t f o waits met="" ft ot
+    [ -f "$file" ] || return 0
     t=$(seconds "$file")
     f=$(seconds "$out/share/$3-$1")
+    o=$(seconds "$out/share/$4-$1")
     waits=$(sed 's/.*total=\([0-9]*\).*/\1/' "$file.stats" | awk -v n="$share_sessions" '{ s += $1; k++ } END { printf "%.2f", s / k / n }')
-    if [ -n "$4" ]; then met="≤ $4× floor: $(at_most "$(ratio "$t" "$f")" "$4")"; fi
-    printf "| %8s | %-12s | %8.2f | %14s | %12s | %-20s |\n" "$1" "$2" "$t" "$(ratio "$t" "$f")" "$waits" "$met"
+    if [ -n "${5:-}" ]; then
+        ft=$(floor_target "$1")
+        ot=$(overlap_target "$1")
+        [ -z "$ft" ] || met="≤ $ft× floor: $(at_most "$(ratio "$t" "$f")" "$ft")"
+        [ -z "$ot" ] || met="$met; ≤ $ot× overlapping: $(at_most "$(ratio "$t" "$o")" "$ot")"
+    fi
+    printf "| %8s | %-22s | %8.2f | %8s | %11s | %8s | %-40s |\n" "$1" "$2" "$t" "$(ratio "$t" "$f")" \
+        "$(ratio "$t" "$o")" "$waits" "$met"
 }
 
 share_table() {
-    local d=$share_delay p q
+    local delay p q
     heading "Simulated share: $share_sessions sessions ($share_clients clients x $per_client), median of $share_rounds rounds"
-    echo "| delay µs | run          | seconds  | ratio to floor | calls/session | target               |"
-    echo "|----------|--------------|----------|----------------|---------------|----------------------|"
-    for delay in 0 "$d"; do
-        local read_target="" apply_target=""
-        if [ "$delay" = "$d" ]; then read_target=1.15; apply_target=1.15; fi
-        share_row "$delay" floor_read floor_read ""
-        share_row "$delay" preview floor_read "$read_target"
-        share_row "$delay" peer floor_read ""
-        share_row "$delay" floor_apply floor_apply ""
-        share_row "$delay" apply floor_apply "$apply_target"
+    echo "| delay µs | run                    | seconds  | to floor | to overlap. | calls/s. | target                                   |"
+    echo "|----------|------------------------|----------|----------|-------------|----------|------------------------------------------|"
+    for delay in 0 "${share_delays[@]}"; do
+        share_row "$delay" floor_read floor_read floor_read_overlapped
+        share_row "$delay" floor_read_overlapped floor_read floor_read_overlapped
+        share_row "$delay" preview floor_read floor_read_overlapped yes
+        share_row "$delay" peer floor_read floor_read_overlapped
+        share_row "$delay" floor_apply floor_apply floor_apply_overlapped
+        share_row "$delay" floor_apply_overlapped floor_apply floor_apply_overlapped
+        share_row "$delay" apply floor_apply floor_apply_overlapped yes
     done
-    p=$(seconds "$out/share/preview-$d")
-    q=$(seconds "$out/share/peer-$d")
+    p=$(seconds "$out/share/preview-${share_delays[0]}")
+    q=$(seconds "$out/share/peer-${share_delays[0]}")
     echo
-    echo "At $d µs preview takes $(ratio "$p" "$q")× the peer's time: faster than the peer: $(awk -v p="$p" -v q="$q" 'BEGIN { print (p < q) ? "yes" : "no" }')."
-    echo "calls/session: calls the shim delayed, per session and run (its own count, to set against the strace counts). floor apply changes each pending file in place."
+    echo "At ${share_delays[0]} µs preview takes $(ratio "$p" "$q")× the peer's time. The overlapping floors read $readers folders at once and change the pending files one at a time while they read, as a scan that keeps its writes in order must. calls/s.: calls the shim delayed, per session and run (its own count, to set against the strace counts)."
+}
+
+# wine_share_runs DELAY TREE: the Windows build and the Wine floors, each call they import
+# delayed, each round starting with the next; applies on fresh copies.
+wine_share_runs() {
+    local delay=$1 tree=$2 names=(floor_read floor_read_overlapped preview floor_apply floor_apply_overlapped apply)
+    local round i name copy target
+    say "Share under Wine at $delay us: $share_rounds rounds"
+    for round in $(seq "$share_rounds"); do
+        for i in "${!names[@]}"; do
+            name=${names[$(((round - 1 + i) % ${#names[@]}))]}
+            target=$tree
+            if [[ $name == *apply* ]]; then
+                copy=$PWD/$out/share-copy-wine-$name
+                fresh_copy "$tree" "$copy"
+                target=$copy
+            fi
+            case $name in
+                floor_read | floor_apply) wine_share_run "$delay" "$name" "$out/wine_floor_delayed.exe" "${name#floor_}" "$(windows_path "$target")" ;;
+                *_overlapped) wine_share_run "$delay" "$name" "$out/wine_floor_delayed.exe" "$(cut -d_ -f2 <<<"$name")" "$(windows_path "$target")" "$readers" ;;
+                *) wine_share_run "$delay" "$name" "$out/windows-delayed/src/vemor-patch.exe" "$name" "$(windows_path "$target")" ;;
+            esac
+            [[ $name != *apply* ]] || rm -rf "$copy"
+        done
+    done
+}
+
+wine_share_run() {  # wine_share_run DELAY NAME COMMAND...
+    local delay=$1 name=$2
+    shift 2
+    measure "$out/share/wine_$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" wine "$@"
+}
+
+wine_share_table() {
+    local delay name t f o met ft ot
+    heading "Under Wine, each call delayed in the program: $tenth_sessions sessions, median of $share_rounds rounds, Wine's start included"
+    echo "| delay µs | run                    | seconds  | to floor | to overlap. | target                                   |"
+    echo "|----------|------------------------|----------|----------|-------------|------------------------------------------|"
+    for delay in 0 "${share_delays[@]}"; do
+        for name in floor_read floor_read_overlapped preview floor_apply floor_apply_overlapped apply; do
+            local kind=read
+            [[ $name != *apply* ]] || kind=apply
+            t=$(seconds "$out/share/wine_$name-$delay")
+            f=$(seconds "$out/share/wine_floor_$kind-$delay")
+            o=$(seconds "$out/share/wine_floor_${kind}_overlapped-$delay")
+            met=""
+            if [ "$name" = preview ] || [ "$name" = apply ]; then
+                ft=$(floor_target "$delay")
+                ot=$(overlap_target "$delay")
+                [ -z "$ft" ] || met="≤ $ft× floor: $(at_most "$(ratio "$t" "$f")" "$ft")"
+                [ -z "$ot" ] || met="$met; ≤ $ot× overlapping: $(at_most "$(ratio "$t" "$o")" "$ot")"
+            fi
+            printf "| %8s | %-22s | %8.2f | %8s | %11s | %-40s |\n" "$delay" "$name" "$t" "$(ratio "$t" "$f")" "$(ratio "$t" "$o")" "$met"
+        done
+    done
+    echo
+    echo "The Windows build and the Wine floor are built once more for this with bench/wine_delay.cpp, which delays each file-system function they import in the calling thread: each such call is one request to a Windows file server. The shim cannot serve here, as Wine makes its Linux calls partly in its server process, on descriptors the shim never sees opened."
 }
 
 # ---- memory ----
@@ -647,7 +744,7 @@ vemor=$out/release/src/vemor-patch
 windows_exe=build/windows/src/vemor-patch.exe
 mkdir -p "$out/report"
 build_native
-if wants time || wants counts || wants output; then build_windows; fi
+if wants time || wants counts || wants share || wants output; then build_windows; fi
 for section in time counts share memory output; do
     if wants "$section"; then
         "${section}_section" | tee "$out/report/$section.md"

@@ -10,6 +10,8 @@
 //                           one changed byte at its offset, FlushFileBuffers, CloseHandle; then
 //                           the read-back by name: CreateFileW, one ReadFile of the whole file,
 //                           CloseHandle
+//   wine_floor read|apply ROOT READERS
+//                           the same calls, READERS folders read at once (bench/overlap.h)
 // ROOT is a Windows path (Z:\... under Wine). The output line is floor.cpp's. No profile
 // parsing: pending sessions are told apart by the same plain substring search as there, exact
 // for the generated trees. Self-contained on purpose, so that it measures the file system and
@@ -27,8 +29,11 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "overlap.h"
 
 namespace {
 
@@ -128,7 +133,10 @@ bool IsNamed(const wchar_t* name, const wchar_t* wanted) {
     return _wcsicmp(name, wanted) == 0;
 }
 
-void ReadOne(const std::wstring& path, bool session, bool apply, Counts& counts) {
+using Files = std::vector<floors::Pending<std::wstring>>;
+
+// Where pending is given, a file to change goes there.
+void ReadOne(const std::wstring& path, bool session, bool apply, Counts& counts, Files* pending) {
     const Handle file(CreateFileW(FilePath(path).c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   0, nullptr));
@@ -138,12 +146,17 @@ void ReadOne(const std::wstring& path, bool session, bool apply, Counts& counts)
     ++counts.sessions;
     const std::size_t flag = apply ? PendingFlag(contents) : std::string::npos;
     if (flag == std::string::npos) return;
+    if (pending) {
+        pending->push_back({path, contents, flag});
+        return;
+    }
     if (Patch(path, contents, flag)) ++counts.written;
     else ++counts.failed;
 }
 
 // False when the folder cannot be listed.
-bool ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring>& pending_folders, Counts& counts) {
+bool ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring>& pending_folders, Counts& counts,
+                Files* pending = nullptr) {
     WIN32_FIND_DATAW entry{};
     const HANDLE find = FindFirstFileExW(FilePath(folder + L"*").c_str(), FindExInfoBasic, &entry,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
@@ -159,7 +172,7 @@ bool ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring
             continue;
         }
         const bool session = IsNamed(name, L"sitzung.dat");
-        if (session || IsNamed(name, L"user.dat")) ReadOne(folder + name, session, apply, counts);
+        if (session || IsNamed(name, L"user.dat")) ReadOne(folder + name, session, apply, counts, pending);
     } while (FindNextFileW(find, &entry));
     return true;
 }
@@ -167,8 +180,8 @@ bool ScanFolder(const std::wstring& folder, bool apply, std::vector<std::wstring
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3 || (std::wcscmp(argv[1], L"read") != 0 && std::wcscmp(argv[1], L"apply") != 0)) {
-        std::fprintf(stderr, "usage: wine_floor read|apply ROOT\n");
+    if ((argc != 3 && argc != 4) || (std::wcscmp(argv[1], L"read") != 0 && std::wcscmp(argv[1], L"apply") != 0)) {
+        std::fprintf(stderr, "usage: wine_floor read|apply ROOT [READERS]\n");
         return 2;
     }
     const bool apply = std::wcscmp(argv[1], L"apply") == 0;
@@ -180,6 +193,17 @@ int wmain(int argc, wchar_t** argv) {
     if (!ScanFolder(root, apply, folders, counts)) {
         std::fprintf(stderr, "wine_floor: %ls: cannot be listed (Windows error %lu)\n", argv[2], GetLastError());
         return 3;
+    }
+    if (argc == 4) {
+        floors::Overlapped<std::wstring>(
+            std::move(folders), std::wcstoul(argv[3], nullptr, 10),
+            [&](const std::wstring& folder, std::vector<std::wstring>& found, Files& files) {
+                Counts read;
+                ScanFolder(folder, apply, found, read, &files);
+                return read.sessions;
+            },
+            [](floors::Pending<std::wstring>& file) { return Patch(file.path, file.contents, file.flag); }, counts);
+        folders.clear();
     }
     while (!folders.empty()) {
         const std::wstring folder = std::move(folders.back());
