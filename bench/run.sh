@@ -118,10 +118,10 @@ build_windows() {
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor.exe" bench/wine_floor.cpp
     # The same programs with a share's round trip before each file-system call they import.
     local wraps
-    wraps=$(grep -o 'X([A-Za-z]*)' bench/wine_delay.cpp | sed 's/X(\(.*\))/--wrap=__imp_\1/' | paste -sd, -)
-    x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -c -o "$out/wine_delay.o" bench/wine_delay.cpp
+    wraps=$(grep -o '^DELAYED.*' bench/wine_delay.cpp | grep -o '(\w*)' | tr -d '()' | sed 's/^/--wrap=__imp_/' | paste -sd, -)
+    x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -fno-exceptions -c -o "$out/wine_delay.o" bench/wine_delay.cpp
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor_delayed.exe" \
-        bench/wine_floor.cpp "$out/wine_delay.o" "-Wl,$wraps" -lntdll
+        bench/wine_floor.cpp "$out/wine_delay.o" "-Wl,$wraps"
     cmake -S . -B "$out/windows-delayed" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
         -DVEMOR_TESTS=OFF "-DCMAKE_EXE_LINKER_FLAGS=$PWD/$out/wine_delay.o -Wl,$wraps" >/dev/null
     cmake --build "$out/windows-delayed" --target vemor-patch >/dev/null

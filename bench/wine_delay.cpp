@@ -5,24 +5,28 @@
 // wrapped call is one request to a Windows file server. (Under Wine a call also makes calls
 // of its own on Linux, which the native shim cannot tell apart from the program's.)
 //
-// Linked with -Wl,--wrap=__imp_NAME for each NAME below (wine_delay_wraps prints them): the
-// program's calls through its import table come here, and __real___imp_NAME is the import.
+// Linked with -Wl,--wrap=__imp_NAME for each NAME below (bench/run.sh reads them from the list):
+// the program's calls through its import table come here, and go on to the function the
+// system's module gives. Built without exceptions and without guarded statics, so that it
+// needs nothing of the C++ runtime: CMake links it into its C test programs as well.
 #include <windows.h>
 #include <winternl.h>
 
-#include <cstdio>
+#include <atomic>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
+std::atomic<long long> delay_ticks{-1};
+
 long long DelayTicks() {
-    static const long long ticks = [] {
-        const char* text = std::getenv("VEMOR_SHIM_DELAY_US");
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return text ? frequency.QuadPart * std::atoll(text) / 1000000 : 0;
-    }();
+    long long ticks = delay_ticks.load(std::memory_order_relaxed);
+    if (ticks >= 0) return ticks;
+    const char* text = std::getenv("VEMOR_SHIM_DELAY_US");
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    ticks = text ? frequency.QuadPart * std::atoll(text) / 1000000 : 0;
+    delay_ticks.store(ticks, std::memory_order_relaxed);
     return ticks;
 }
 
@@ -40,27 +44,41 @@ void Wait() {
     for (QueryPerformanceCounter(&now); now.QuadPart < until; QueryPerformanceCounter(&now)) SwitchToThread();
 }
 
+template <class F>
+struct Real {
+    const wchar_t* module;
+    const char* name;
+    std::atomic<F> function{nullptr};
+
+    F Get() {
+        F found = function.load(std::memory_order_relaxed);
+        if (found) return found;
+        found = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(module), name)));
+        function.store(found, std::memory_order_relaxed);
+        return found;
+    }
+};
+
 template <auto& real, class F>
 struct Delayed;
 template <auto& real, class R, class... A>
 struct Delayed<real, R(WINAPI*)(A...)> {
     static R WINAPI Call(A... a) {
         Wait();
-        return real(a...);
+        return real.Get()(a...);
     }
 };
 
 }  // namespace
 
-#define DELAYED(name)                                     \
-    extern "C" decltype(&name) __real___imp_##name;       \
-    extern "C" decltype(&name) __wrap___imp_##name;       \
-    decltype(&name) __wrap___imp_##name = &Delayed<__real___imp_##name, decltype(&name)>::Call;
+#define DELAYED_IN(module, name)                                      \
+    Real<decltype(&name)> real_##name{module, #name};                 \
+    extern "C" decltype(&name) __wrap___imp_##name;                   \
+    decltype(&name) __wrap___imp_##name = &Delayed<real_##name, decltype(&name)>::Call;
+#define DELAYED(name) DELAYED_IN(L"kernel32.dll", name)
+#define DELAYED_NT(name) DELAYED_IN(L"ntdll.dll", name)
 
-#define WINE_DELAY_FUNCTIONS(X)                                                                         \
-    X(CreateFileW) X(ReOpenFile) X(ReadFile) X(WriteFile) X(FlushFileBuffers) X(CloseHandle)            \
-    X(DeleteFileW) X(FindFirstFileW) X(FindFirstFileExW) X(FindNextFileW) X(FindClose)                 \
-    X(GetFileAttributesW) X(GetFileInformationByHandle) X(GetFileInformationByHandleEx)                \
-    X(SetFileInformationByHandle) X(NtQueryInformationFile)
-
-WINE_DELAY_FUNCTIONS(DELAYED)
+DELAYED(CreateFileW) DELAYED(ReOpenFile) DELAYED(ReadFile) DELAYED(WriteFile) DELAYED(FlushFileBuffers)
+DELAYED(CloseHandle) DELAYED(DeleteFileW) DELAYED(FindFirstFileW) DELAYED(FindFirstFileExW) DELAYED(FindNextFileW)
+DELAYED(FindClose) DELAYED(GetFileAttributesW) DELAYED(GetFileInformationByHandle)
+DELAYED(GetFileInformationByHandleEx) DELAYED(SetFileInformationByHandle) DELAYED_NT(NtQueryInformationFile)
