@@ -65,10 +65,8 @@ inline bool IsAt(const std::string& path, const std::string& at) {
     return path.starts_with(at) && (path.size() == at.size() || path[at.size()] == '/' || path[at.size()] == '\\');
 }
 
-// The threads the process runs now. A sanitizer starts a thread of its own along with the
-// process's first, which is not the run's: one thread made and ended first lets it start.
+// The threads the process runs now.
 inline std::size_t ThreadCount() {
-    std::thread([] {}).join();
 #ifdef _WIN32
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 thread{};
@@ -82,6 +80,27 @@ inline std::size_t ThreadCount() {
     const std::filesystem::directory_iterator tasks("/proc/self/task");
     return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 #endif
+}
+
+// The threads a run starts from. A sanitizer starts a thread of its own along with the
+// process's first, which is no thread of the run's: one made and joined first lets it start.
+inline std::size_t ThreadsBefore() {
+    static const bool started = [] {
+        std::thread([] {}).join();
+        return true;
+    }();
+    (void)started;
+    return ThreadCount();
+}
+
+// Whether the threads come down to count within two seconds: a thread just joined may still be
+// listed for a moment, while one that outlived the run stays.
+inline bool ThreadsComeDownTo(std::size_t count) {
+    for (int tries = 0; tries < 200; ++tries) {
+        if (ThreadCount() <= count) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 }  // namespace vemor::test
