@@ -14,8 +14,9 @@
 #     share    the tree on a simulated server share (bench/share_shim.c), at 0 us and at each
 #              delay per call: floor read, the floor with READERS reads in flight, preview and
 #              (at 0 us and the first delay) peer in turn; floor apply, the overlapping floor's
-#              and apply; then the Windows build and the Wine floors on a tenth of the tree under
-#              Wine, each call delayed in the program (bench/wine_delay.cpp)
+#              and apply
+#     wine-share  the same for the Windows build and the Wine floors under Wine on a tenth of
+#              that tree, each call delayed in the program (bench/wine_delay.cpp)
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
@@ -64,8 +65,8 @@ parse_arguments() {
     local numbers=()
     while [ $# -gt 0 ]; do
         case $1 in
-            time | counts | share | memory | output) sections+=("$1") ;;
-            all) sections+=(time counts share memory output) ;;
+            time | counts | share | wine-share | memory | output) sections+=("$1") ;;
+            all) sections+=(time counts share wine-share memory output) ;;
             --clients) clients=$2; shift ;;
             --sessions) per_client=$2; shift ;;
             --rounds) rounds=$2; shift ;;
@@ -85,7 +86,7 @@ parse_arguments() {
     clients=${numbers[0]:-$clients}
     per_client=${numbers[1]:-$per_client}
     rounds=${numbers[2]:-$rounds}
-    [ ${#sections[@]} -gt 0 ] || sections=(time counts share memory output)
+    [ ${#sections[@]} -gt 0 ] || sections=(time counts share wine-share memory output)
     [ ${#share_delays[@]} -gt 0 ] || share_delays=(200 2000)
 }
 
@@ -366,11 +367,9 @@ shimmed() {
 }
 
 share_section() {
-    local tree=$PWD/$out/share-tree tenth=$PWD/$out/share-tenth dir=$out/share delay
+    local tree=$PWD/$out/share-tree dir=$out/share delay
     make_tree "$tree" "$share_clients" "$per_client"
-    make_tree "$tenth" $((share_clients / 10)) "$per_client"
     share_sessions=$(session_count "$tree")
-    tenth_sessions=$(session_count "$tenth")
     rm -rf "$dir" && mkdir -p "$dir"
     shim_check_table
     for delay in 0 "${share_delays[@]}"; do
@@ -378,6 +377,13 @@ share_section() {
         share_applies "$delay" "$tree"
     done
     share_table
+}
+
+wine-share_section() {
+    local tenth=$PWD/$out/share-tenth delay
+    make_tree "$tenth" $((share_clients / 10)) "$per_client"
+    tenth_sessions=$(session_count "$tenth")
+    rm -rf "$out/wine-share" && mkdir -p "$out/wine-share"
     for delay in 0 "${share_delays[@]}"; do
         wine_share_runs "$delay" "$tenth"
     done
@@ -521,7 +527,7 @@ wine_share_runs() {
 wine_share_run() {  # wine_share_run DELAY NAME COMMAND...
     local delay=$1 name=$2
     shift 2
-    measure "$out/share/wine_$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" wine "$@"
+    measure "$out/wine-share/$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" wine "$@"
 }
 
 wine_share_table() {
@@ -533,9 +539,9 @@ wine_share_table() {
         for name in floor_read floor_read_overlapped preview floor_apply floor_apply_overlapped apply; do
             local kind=read
             [[ $name != *apply* ]] || kind=apply
-            t=$(seconds "$out/share/wine_$name-$delay")
-            f=$(seconds "$out/share/wine_floor_$kind-$delay")
-            o=$(seconds "$out/share/wine_floor_${kind}_overlapped-$delay")
+            t=$(seconds "$out/wine-share/$name-$delay")
+            f=$(seconds "$out/wine-share/floor_$kind-$delay")
+            o=$(seconds "$out/wine-share/floor_${kind}_overlapped-$delay")
             met=""
             if [ "$name" = preview ] || [ "$name" = apply ]; then
                 ft=$(floor_target "$delay")
@@ -744,8 +750,8 @@ vemor=$out/release/src/vemor-patch
 windows_exe=build/windows/src/vemor-patch.exe
 mkdir -p "$out/report"
 build_native
-if wants time || wants counts || wants share || wants output; then build_windows; fi
-for section in time counts share memory output; do
+if wants time || wants counts || wants wine-share || wants output; then build_windows; fi
+for section in time counts share wine-share memory output; do
     if wants "$section"; then
         "${section}_section" | tee "$out/report/$section.md"
     fi

@@ -46,6 +46,13 @@ public:
     struct Closer {
         int operator()(Native handle) const;
     };
+    // Whether a file deleted while open keeps its name until its last handle closes: a name
+    // opened again then still leads to the file on its way out.
+#ifdef _WIN32
+    static constexpr bool kRemovalWaitsForClose = true;
+#else
+    static constexpr bool kRemovalWaitsForClose = false;
+#endif
 
     OpenFile() = default;
     explicit operator bool() const { return static_cast<bool>(handle_); }

@@ -105,9 +105,13 @@ WriteResult ProfileStep::Write(const std::string& section, const std::string& ke
     const FileReading& read = step.Reading();
     EditOutcome outcome;
     if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
-    // The next value comes from the file on disk, opened anew by its name.
-    for (OpenFile* file : {&step.reading->file, &outcome.held})
-        if (*file) step.spent.push_back(std::move(*file));
+    // The next value comes from the file on disk, opened anew by its name. Where a file deleted
+    // meanwhile keeps its name while open, handles of ours would let the read-back find it
+    // there: they close first. Elsewhere they close with the step.
+    if (!OpenFile::kRemovalWaitsForClose) {
+        for (OpenFile* file : {&step.reading->file, &outcome.held})
+            if (*file) step.spent.push_back(std::move(*file));
+    }
     step.reading.reset();
     step.write_problem = outcome.problem;
     step.wrote = outcome.written.has_value();

@@ -28,7 +28,8 @@ struct WriteResult {
 // makes them: every value comes from one reading of the file, made when the first one is asked
 // for, and a write goes only into the version read. After a write the next value comes from
 // the file as the disk holds it, opened again by its name. The files it opens stay open until
-// it goes, the one written held against other writers.
+// it goes, the one written held against other writers, except where a file deleted while open
+// keeps its name: there the written file is closed before it is read back.
 class ProfileStep {
 public:
     explicit ProfileStep(std::string file);
