@@ -15,8 +15,8 @@
 #              delay per call: floor read, the floor with READERS reads in flight, preview and
 #              (at 0 us and the first delay) peer in turn; floor apply, the overlapping floor's
 #              and apply
-#     wine-share  the same for the Windows build and the Wine floors under Wine on a tenth of
-#              that tree, each call delayed in the program (bench/wine_delay.cpp)
+#     wine-share  the same for the Windows build and the Wine floors under Wine, each call
+#              delayed in the program (bench/wine_delay.cpp)
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
@@ -119,7 +119,8 @@ build_windows() {
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor.exe" bench/wine_floor.cpp
     # The same programs with a share's round trip before each file-system call they import.
     local wraps
-    wraps=$(grep -o '^DELAYED.*' bench/wine_delay.cpp | grep -o '(\w*)' | tr -d '()' | sed 's/^/--wrap=__imp_/' | paste -sd, -)
+    wraps=$(grep -E '^(DELAYED|WRAP)' bench/wine_delay.cpp | grep -oE '(DELAYED|DELAYED_NT|WRAP)\(\w+' |
+        sed 's/.*(/--wrap=__imp_/' | paste -sd, -)
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -fno-exceptions -c -o "$out/wine_delay.o" bench/wine_delay.cpp
     x86_64-w64-mingw32-g++-posix -O2 -std=c++20 -static -municode -o "$out/wine_floor_delayed.exe" \
         bench/wine_floor.cpp "$out/wine_delay.o" "-Wl,$wraps"
@@ -380,12 +381,12 @@ share_section() {
 }
 
 wine-share_section() {
-    local tenth=$PWD/$out/share-tenth delay
-    make_tree "$tenth" $((share_clients / 10)) "$per_client"
-    tenth_sessions=$(session_count "$tenth")
+    local tree=$PWD/$out/share-tree delay
+    make_tree "$tree" "$share_clients" "$per_client"
+    share_sessions=$(session_count "$tree")
     rm -rf "$out/wine-share" && mkdir -p "$out/wine-share"
     for delay in 0 "${share_delays[@]}"; do
-        wine_share_runs "$delay" "$tenth"
+        wine_share_runs "$delay" "$tree"
     done
     wine_share_table
 }
@@ -527,14 +528,15 @@ wine_share_runs() {
 wine_share_run() {  # wine_share_run DELAY NAME COMMAND...
     local delay=$1 name=$2
     shift 2
-    measure "$out/wine-share/$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" wine "$@"
+    measure "$out/wine-share/$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" \
+        VEMOR_SHIM_STATS="$PWD/$out/wine-share/$name-$delay.stats" wine "$@"
 }
 
 wine_share_table() {
-    local delay name t f o met ft ot
-    heading "Under Wine, each call delayed in the program: $tenth_sessions sessions, median of $share_rounds rounds, Wine's start included"
-    echo "| delay µs | run                    | seconds  | to floor | to overlap. | target                                   |"
-    echo "|----------|------------------------|----------|----------|-------------|------------------------------------------|"
+    local delay name t f o met ft ot waits
+    heading "Under Wine, each call delayed in the program: $share_sessions sessions, median of $share_rounds rounds, Wine's start included"
+    echo "| delay µs | run                    | seconds  | to floor | to overlap. | calls/s. | target                                   |"
+    echo "|----------|------------------------|----------|----------|-------------|----------|------------------------------------------|"
     for delay in 0 "${share_delays[@]}"; do
         for name in floor_read floor_read_overlapped preview floor_apply floor_apply_overlapped apply; do
             local kind=read
@@ -549,11 +551,14 @@ wine_share_table() {
                 [ -z "$ft" ] || met="≤ $ft× floor: $(at_most "$(ratio "$t" "$f")" "$ft")"
                 [ -z "$ot" ] || met="$met; ≤ $ot× overlapping: $(at_most "$(ratio "$t" "$o")" "$ot")"
             fi
-            printf "| %8s | %-22s | %8.2f | %8s | %11s | %-40s |\n" "$delay" "$name" "$t" "$(ratio "$t" "$f")" "$(ratio "$t" "$o")" "$met"
+            waits=$(sed 's/.*total=\([0-9]*\).*/\1/' "$out/wine-share/$name-$delay.stats" |
+                awk -v n="$share_sessions" '{ s += $1; k++ } END { printf "%.2f", s / k / n }')
+            printf "| %8s | %-22s | %8.2f | %8s | %11s | %8s | %-40s |\n" "$delay" "$name" "$t" "$(ratio "$t" "$f")" \
+                "$(ratio "$t" "$o")" "$waits" "$met"
         done
     done
     echo
-    echo "The Windows build and the Wine floor are built once more for this with bench/wine_delay.cpp, which delays each file-system function they import in the calling thread: each such call is one request to a Windows file server. The shim cannot serve here, as Wine makes its Linux calls partly in its server process, on descriptors the shim never sees opened."
+    echo "The Windows build and the Wine floor are built once more for this with bench/wine_delay.cpp, which delays each file-system function they import in the calling thread, as one request to a Windows file server (a listing's start as two, its end as one). The shim cannot serve here: Wine makes its Linux calls partly in its server process, on descriptors the shim never sees opened. calls/s.: the calls delayed, per session and run."
 }
 
 # ---- memory ----
