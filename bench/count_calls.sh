@@ -131,22 +131,38 @@ awk -v tree="$tree" -v sessions="$sessions" -v calls="$out.calls" -v other="$out
         return index(args, "<" tree "/") || index(args, "<" tree ">") || index(args, "\"" tree "/") ||
                index(args, "\"" tree "\"") || index(args, ":" tree "/") || index(args, ":" tree "\"")
     }
-    /^[0-9]+ +<\.\.\. / { next }          # the second half of a call already seen
+    function add(head) {
+        count[head]++
+        total++
+        if (FILENAME ~ /server\.trace$/) server++
+    }
+    # The second half of a call already seen. A file of the tree opened again through
+    # /proc/self/fd names the tree only in its answer, which comes here where a call of another
+    # thread came between.
+    /^[0-9]+ +<\.\.\. / {
+        tid = $1
+        if (tid in reopening && names_tree(substr($0, index($0, ") = ")))) add(reopening[tid])
+        delete reopening[tid]
+        next
+    }
     {
         if (!match($0, /^[0-9]+ +[a-z0-9_]+\(/)) next
         head = substr($0, RSTART, RLENGTH - 1)
         sub(/^[0-9]+ +/, "", head)
         args = arguments($0, head)
-        # A file of the tree opened again through /proc/self/fd names the tree only in its answer.
-        if (head ~ /^open/ && args ~ /"\/proc\/self\/fd\// && names_tree(substr($0, index($0, ") = ")))) args = $0
+        if (head ~ /^open/ && args ~ /"\/proc\/self\/fd\//) {
+            if (index($0, " <unfinished")) {
+                reopening[$1] = head
+                next
+            }
+            if (names_tree(substr($0, index($0, ") = ")))) args = $0
+        }
         if (!names_tree(args)) next
         if (!(head in counted)) { seen[head]++; next }
         if (head == "fcntl" && args !~ /F_(SETLK|SETLKW|GETLK|OFD_SETLK|OFD_SETLKW|OFD_GETLK)/) { seen["fcntl:no-lock"]++; next }
         if (head == "lseek" && args ~ /SEEK_CUR/) { seen["lseek:SEEK_CUR"]++; next }
         if (head == "ioctl" && args ~ /, (TC[A-Z]+|TIOC[A-Z]+)[,)]/) { seen["ioctl:terminal"]++; next }
-        count[head]++
-        total++
-        if (FILENAME ~ /server\.trace$/) server++
+        add(head)
     }
     END {
         printf "" > calls; close(calls)
