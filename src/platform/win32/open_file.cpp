@@ -128,29 +128,28 @@ Problem OpenFile::Publish(const std::string&) {
 }
 
 // Which file it is: its number on its volume, which the system tells without a look at the
-// volume itself, a round trip of its own on a share. Where that or the attributes are asked
-// for, one question answers all, as each is a round trip. The type, a look of its own, is asked
-// only of an empty file, as devices and pipes tell no size.
+// volume itself, a round trip of its own on a share. The type, a look of its own, is asked only
+// of an empty file, as devices and pipes tell no size.
 Problem OpenFile::Facts(FileFacts& facts, FactsAsked asked) const {
     const HANDLE file = handle_.get();
     facts = {};
-    FILE_ALL_INFORMATION all{};
-    FILE_STANDARD_INFORMATION& standard = all.StandardInformation;
-    if (asked.identity || asked.protection) {
-        IO_STATUS_BLOCK status{};
-        // STATUS_BUFFER_OVERFLOW: too small for the file's name, which is not asked for; the
-        // rest is there all the same.
-        constexpr auto kNameLeftOut = static_cast<NTSTATUS>(0x80000005);
-        const NTSTATUS queried = NtQueryInformationFile(file, &status, &all, sizeof all, FileAllInformation);
-        if (queried != 0 && queried != kNameLeftOut) return Failed(RtlNtStatusToDosError(queried));
-        facts.identity = FileIdentity{0, static_cast<std::uint64_t>(all.InternalInformation.IndexNumber.QuadPart)};
-        facts.read_only = (all.BasicInformation.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-    } else if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
         return Failed(GetLastError());
-    }
     facts.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     facts.regular = !standard.Directory && (facts.size > 0 || GetFileType(file) == FILE_TYPE_DISK);
     facts.unnamed = standard.DeletePending || standard.NumberOfLinks == 0;
+    if (asked.identity) {
+        IO_STATUS_BLOCK status{};
+        FILE_INTERNAL_INFORMATION internal{};
+        const NTSTATUS queried = NtQueryInformationFile(file, &status, &internal, sizeof internal, FileInternalInformation);
+        if (queried != 0) return Failed(RtlNtStatusToDosError(queried));
+        facts.identity = FileIdentity{0, static_cast<std::uint64_t>(internal.IndexNumber.QuadPart)};
+    }
+    FILE_BASIC_INFO basic{};
+    if (asked.protection && !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return Failed(GetLastError());
+    facts.read_only = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     return std::nullopt;
 }
 
