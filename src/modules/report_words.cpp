@@ -12,7 +12,7 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
         case Kind::kReadOnly: return "write-protected";
         case Kind::kLocked: return "locked by another program";
         case Kind::kChanged: return "changed since it was read";
-        case Kind::kMoved: return "moved or renamed during the run";
+        case Kind::kMoved: return "moved, renamed or removed during the run";
         case Kind::kNoSpace: return "no space left on the device";
         case Kind::kBadName: return "no file can have that name";
         case Kind::kNoMemory: return "not enough memory";

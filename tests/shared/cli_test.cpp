@@ -251,7 +251,7 @@ TEST(Cli, WordsWhatARunCouldNotDo) {
         {Kind::kWriteFailed, {Problem::Kind::kLocked, 33, "The process cannot access the file"},
          "not patched: locked by another program"},
         {Kind::kWriteFailed, {Problem::Kind::kChanged}, "not patched: changed since it was read"},
-        {Kind::kWriteFailed, {Problem::Kind::kMoved}, "not patched: moved or renamed during the run"},
+        {Kind::kWriteFailed, {Problem::Kind::kMoved}, "not patched: moved, renamed or removed during the run"},
         {Kind::kWriteFailed, {Problem::Kind::kNoSpace, 28, "No space left on device"},
          "not patched: no space left on the device"},
         {Kind::kWriteFailed, {Problem::Kind::kReadOnly, 30, "Read-only file system"}, "not patched: write-protected"},

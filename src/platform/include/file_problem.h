@@ -17,7 +17,7 @@ struct FileProblem {
         kReadOnly,  // write-protected
         kLocked,    // another program holds it
         kChanged,   // changed since it was read
-        kMoved,     // no longer under the name it was read by: its folder moved or renamed meanwhile
+        kMoved,     // no longer under the name it was read by: moved, renamed or removed meanwhile
         kNoSpace,   // the disk, or the user's share of it, is full
         kBadName,   // no file can have that name: a character a name may not hold
         kNoMemory,  // too large to be held in memory
