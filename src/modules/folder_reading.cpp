@@ -45,8 +45,7 @@ std::optional<FolderReading> ReadFolderAt(const FolderToRead& at, const std::str
     const auto* listed = reading.entries.get();
     reading.client = Lookup(at.folder, listed, pattern, "user.dat");
     if (reading.client.problem) return reading;
-    bool client_read_ahead = false;
-    if (reading.client.name == "user.dat" && !step(reading.client_step, reading.client.name, client_read_ahead))
+    if (reading.client.name == "user.dat" && !step(reading.client_step, reading.client.name, reading.client_read_ahead))
         return std::nullopt;
     reading.session = Lookup(at.folder, listed, pattern, "sitzung.dat");
     if (!reading.session.problem && platform::ToUpper(reading.session.name) == "SITZUNG.DAT" &&

@@ -34,8 +34,9 @@ struct FolderReading {
     platform::FoundFile session;  // sitzung.dat
     std::optional<platform::ProfileStep> client_step;
     std::optional<platform::ProfileStep> session_step;
-    // The session file's bytes read ahead of the scan and the file let go; a file too large
-    // for the bounds is read when the scan comes to it.
+    // Each file's bytes read ahead of the scan and the file let go; a file too large for the
+    // bounds is read when the scan comes to it.
+    bool client_read_ahead = false;
     bool session_read_ahead = false;
 };
 

@@ -48,6 +48,7 @@ struct ReadAhead::Pool {
     std::mutex mutex;
     std::condition_variable changed;  // a folder planned or read, or the end
     std::vector<Handed> window;        // the scan's next folders, in its order
+    std::vector<FolderReading> spent;  // to be closed, before anything else is read
     std::uint64_t bytes = 0;
     std::atomic<bool> stopped = false;
 
@@ -80,8 +81,15 @@ struct ReadAhead::Pool {
         std::unique_lock lock(pool->mutex);
         for (;;) {
             Handed folder;
-            pool->changed.wait(lock, [&] { return pool->stopped || (folder = pool->Next()); });
+            pool->changed.wait(lock, [&] { return pool->stopped || !pool->spent.empty() || (folder = pool->Next()); });
             if (pool->stopped) return;
+            if (!pool->spent.empty()) {
+                std::vector<FolderReading> done = std::exchange(pool->spent, {});
+                lock.unlock();
+                done.clear();
+                lock.lock();
+                continue;
+            }
             folder->begun = true;
             lock.unlock();
             std::optional<FolderReading> reading = pool->Read(*folder);
@@ -121,6 +129,18 @@ void ReadAhead::Plan(std::vector<Handed> next) {
         pool_->window = std::move(next);
     }
     pool_->changed.notify_all();
+}
+
+void ReadAhead::Discard(FolderReading reading) {
+    const std::lock_guard lock(pool_->mutex);
+    // More than the readers keep up with, as where they are stuck: closed here, as it goes.
+    if (pool_->spent.size() < kMostFolders) pool_->spent.push_back(std::move(reading));
+}
+
+FolderReading* ReadAhead::Peek(const Handed& folder) {
+    const std::lock_guard lock(pool_->mutex);
+    // Done, it is the scan's alone: no reader touches it again.
+    return folder->done && folder->reading ? &*folder->reading : nullptr;
 }
 
 bool ReadAhead::Take(const Handed& folder, std::optional<FolderReading>& reading) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -31,6 +32,9 @@ constexpr std::array<std::string_view, 3> kShortFormIds = {
     "UVJYX0RfU1RBTkRBUkRfX0tGMg==",
     "UVJYX0RfU1RBTkRBUkRfX0tGMw==",
 };
+
+// Room for a value read: as much as the scan ever takes.
+constexpr std::size_t kValueRoom = 32000;
 
 double ToNumber(const ProfileValue& value) {
     if (!value) return 0;
@@ -164,6 +168,21 @@ std::optional<std::uint64_t> VolumeOf(const std::optional<platform::FolderId>& i
     return id ? std::optional(id->volume) : std::nullopt;
 }
 
+// Whether the scan, coming to a folder read ahead, will enter it: told from what was read, so
+// that readers may read below it before the scan comes to it. Not a folder it gives up for its
+// damaged user.dat, nor a session folder, whose outcome may hang on a write.
+bool WillEnter(FolderReading& read) {
+    if (!read.entries || read.client.problem || read.session.problem || read.session_step) return false;
+    if (!read.client_step) return true;
+    if (!read.client_read_ahead) return false;
+    try {
+        RequireWholeNumber16(read.client_step->Read("UserData", "ObjektTyp", "0", kValueRoom).text);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 // Decided once, before the first folder: readers save time where every call is a round trip
 // and only cost it where answers come at once.
 bool ReadsAhead(const ScanContext& run, const std::string& root) {
@@ -209,52 +228,89 @@ public:
     }
 
 private:
+    struct Level;
+    // A subfolder handed to the readers and, once its reading tells that the scan will enter
+    // it, the level it becomes, whose subfolders are handed too.
+    struct Ahead {
+        std::size_t index;
+        ReadAhead::Handed folder;
+        std::unique_ptr<Level> below = {};
+    };
     struct Level {
         std::string folder;
         Entries entries;
         std::size_t next = 0;
         std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
-        // Its subfolders handed to the readers and not yet examined, by index, and how far
-        // into its entries they reach.
-        std::deque<std::pair<std::size_t, ReadAhead::Handed>> ahead = {};
-        std::size_t handed = 0;
+        std::deque<Ahead> ahead = {};  // subfolders handed and not yet examined, in order
+        std::size_t handed = 0;        // how far into the entries they reach
     };
 
-    bool PushLevel(const std::string& folder, Entries entries, std::optional<platform::FolderId> id) {
+    bool PushLevel(const std::string& folder, Entries entries, std::optional<platform::FolderId> id,
+                   std::unique_ptr<Level> planned = nullptr) {
         if (!entries || run_.cancel != 0) return false;
-        levels_.push_back({folder, std::move(entries), 0, VolumeOf(id)});
+        if (planned) levels_.push_back(std::move(*planned));
+        else levels_.push_back({folder, std::move(entries), 0, VolumeOf(id)});
         return true;
     }
 
-    // The readers' window: the folders this run enters next, as far as it knows them, the
-    // deepest level's first.
+    // The readers' window: the folders this run enters next, in its order, as far as it knows
+    // them: the deepest level's first.
     void Plan() {
         std::vector<ReadAhead::Handed> next;
-        const auto full = [&] { return next.size() == ReadAhead::kMostFolders; };
-        for (auto level = levels_.rbegin(); level != levels_.rend() && !full(); ++level) {
-            for (auto folder = level->ahead.begin(); folder != level->ahead.end() && !full(); ++folder)
-                next.push_back(folder->second);
-            for (; level->handed < level->entries->size() && !full(); ++level->handed) {
-                const platform::FolderEntry& entry = (*level->entries)[level->handed];
-                if (level->handed < level->next || !IsSubfolder(entry)) continue;
-                next.push_back(ReadAhead::Hand({level->folder + entry.name + platform::kSeparator, entry, level->volume}));
-                level->ahead.emplace_back(level->handed, next.back());
-            }
-        }
+        for (auto level = levels_.rbegin(); level != levels_.rend() && next.size() < ReadAhead::kMostFolders; ++level)
+            PlanLevel(*level, next);
         ahead_->Plan(std::move(next));
     }
 
-    // The folder's reading: a reader's where one has read it, else the scan's own, its files
-    // read when their values are asked for. Nothing where the run was stopped while a reader
-    // was at it, whatever that reader is stuck in.
-    std::optional<FolderReading> Read(Level& level, std::size_t index, const FolderToRead& at) {
-        std::optional<FolderReading> read;
-        if (ahead_ && !level.ahead.empty() && level.ahead.front().first == index) {
-            const ReadAhead::Handed folder = std::move(level.ahead.front().second);
-            level.ahead.pop_front();
-            if (!ahead_->Take(folder, read)) return std::nullopt;
+    // Each subfolder of the level, followed by what lies below it where the scan will enter it.
+    void PlanLevel(Level& level, std::vector<ReadAhead::Handed>& next) {
+        for (std::size_t i = 0; next.size() < ReadAhead::kMostFolders && (i < level.ahead.size() || HandNext(level)); ++i) {
+            Ahead& folder = level.ahead[i];
+            next.push_back(folder.folder);
+            if (!folder.below) folder.below = LevelBelow(level, folder);
+            if (folder.below) PlanLevel(*folder.below, next);
         }
-        if (!read) read = ReadFolderAt(at, run_.pattern);
+    }
+
+    // One more subfolder of the level handed; false where none is left.
+    bool HandNext(Level& level) {
+        for (; level.handed < level.entries->size(); ++level.handed) {
+            const platform::FolderEntry& entry = (*level.entries)[level.handed];
+            if (level.handed < level.next || !IsSubfolder(entry)) continue;
+            level.ahead.push_back({level.handed, ReadAhead::Hand({Inner(level, entry), entry, level.volume})});
+            ++level.handed;
+            return true;
+        }
+        return false;
+    }
+
+    std::unique_ptr<Level> LevelBelow(const Level& level, const Ahead& folder) {
+        FolderReading* read = ahead_->Peek(folder.folder);
+        if (!read || !WillEnter(*read) || (read->id && visited_.contains(*read->id))) return nullptr;
+        const std::string inner = Inner(level, (*level.entries)[folder.index]);
+        return std::make_unique<Level>(Level{inner, read->entries, 0, VolumeOf(read->id)});
+    }
+
+    static std::string Inner(const Level& level, const platform::FolderEntry& entry) {
+        return level.folder + entry.name + platform::kSeparator;
+    }
+
+    // The folder's reading: a reader's where one has read it, else the scan's own, its files
+    // read when their values are asked for; and the level planned below it. Nothing where the
+    // run was stopped while a reader was at it, whatever that reader is stuck in.
+    std::optional<FolderReading> Read(Level& level, std::size_t index, const FolderToRead& at,
+                                      std::unique_ptr<Level>& planned) {
+        std::optional<FolderReading> read;
+        if (ahead_ && !level.ahead.empty() && level.ahead.front().index == index) {
+            Ahead folder = std::move(level.ahead.front());
+            level.ahead.pop_front();
+            planned = std::move(folder.below);
+            if (!ahead_->Take(folder.folder, read)) return std::nullopt;
+        }
+        if (!read) {
+            planned.reset();
+            read = ReadFolderAt(at, run_.pattern);
+        }
         return read;
     }
 
@@ -265,7 +321,8 @@ private:
         try {
             const std::string inner = sub + platform::kSeparator;
             // One reading of the folder serves both lookups and, afterwards, its own level.
-            std::optional<FolderReading> read = Read(level, index, {inner, entry, level.volume});
+            std::unique_ptr<Level> planned;
+            std::optional<FolderReading> read = Read(level, index, {inner, entry, level.volume}, planned);
             if (!read || (read->id && !visited_.insert(*read->id).second)) return;
             // Its own files may still be reachable by name; what lies below it is not.
             if (!read->entries && read->problem.kind != platform::FileProblem::Kind::kMissing)
@@ -280,7 +337,8 @@ private:
             if (read->session.problem) throw BadFileName(inner + "sitzung.dat", *read->session.problem);
             if (read->session_step)
                 SessionStep(run_, *read->session_step, entry.name, read->session_read_ahead ? Reading::kAhead : Reading::kAtItsStep);
-            PushLevel(inner, std::move(read->entries), read->id);
+            PushLevel(inner, std::move(read->entries), read->id, std::move(planned));
+            if (ahead_) ahead_->Discard(std::move(*read));
             if (run_.observers.progress) run_.observers.progress();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);

@@ -64,8 +64,11 @@ struct ProfileStep::State {
     // the read-back by name must find.
     bool wrote = false;
     std::optional<FileIdentity> written;
-    // Files done with, closed with the step.
+    // Files done with, closed with the step, which may be on another thread: none holds the
+    // file against anybody.
     std::vector<OpenFile> spent;
+    // The file written, held against other writers until it has been read back.
+    OpenFile held;
 
     FileReading& Reading() {
         if (reading) {
@@ -73,6 +76,9 @@ struct ProfileStep::State {
             return *reading;
         }
         reading = ReadProfileFile(file, wrote);
+        // Read back, the file is ours no longer: nothing of ours stands in the way of the next
+        // write to it, under another of its names say.
+        held = {};
         if (std::exchange(wrote, false)) {
             const bool gone = reading->problem && reading->problem->kind == FileProblem::Kind::kMissing;
             if (gone || (!reading->problem && reading->identity != written)) {
@@ -86,7 +92,7 @@ struct ProfileStep::State {
     }
 };
 
-ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}, {}}) {}
+ProfileStep::ProfileStep(std::string file) : state_(new State{std::move(file), {}, {}, false, {}, {}, {}}) {}
 
 ProfileStep::~ProfileStep() = default;
 ProfileStep::ProfileStep(ProfileStep&&) noexcept = default;
@@ -129,8 +135,8 @@ WriteResult ProfileStep::Write(const std::string& section, const std::string& ke
     // meanwhile keeps its name while open, handles of ours would let the read-back find it
     // there: they close first. Elsewhere they close with the step.
     if (!OpenFile::kRemovalWaitsForClose) {
-        for (OpenFile* file : {&step.reading->file, &outcome.held})
-            if (*file) step.spent.push_back(std::move(*file));
+        if (step.reading->file) step.spent.push_back(std::move(step.reading->file));
+        step.held = std::move(outcome.held);
     }
     step.reading.reset();
     step.write_problem = outcome.problem;
