@@ -25,7 +25,18 @@ FoundFile Lookup(const std::string& folder, const std::vector<FolderEntry>* entr
                                                           : platform::FindPlainFile(folder + name);
 }
 
+bool ReadOrMissing(const std::optional<platform::FileProblem>& problem) {
+    return !problem || problem->kind == platform::FileProblem::Kind::kMissing;
+}
+
 }  // namespace
+
+bool FolderReading::Whole() const {
+    if (!entries && problem.kind != platform::FileProblem::Kind::kMissing) return false;
+    for (const auto* step : {&client_step, &session_step})
+        if (*step && !ReadOrMissing((*step)->ReadProblem())) return false;
+    return true;
+}
 
 std::optional<FolderReading> ReadFolderAt(const FolderToRead& at, const std::string& pattern,
                                           const std::function<bool(std::uint64_t size)>& fits,

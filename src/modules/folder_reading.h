@@ -38,6 +38,9 @@ struct FolderReading {
     // bounds is read when the scan comes to it.
     bool client_read_ahead = false;
     bool session_read_ahead = false;
+
+    // Whether nothing went wrong: each part read, or found missing.
+    bool Whole() const;
 };
 
 // Lists the folder, identifies it and looks its two files up, as the scan asks, and makes a

@@ -3,6 +3,7 @@
 // run never waits for one that is stuck; they share the pool with it and end once it is gone.
 #include "read_ahead.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -13,32 +14,16 @@
 #include "heap.h"
 
 namespace vemor {
-namespace {
 
-// How often a scan waiting for a reader looks whether it has been stopped: a stop comes from a
-// signal handler or another thread, which cannot wake it.
-constexpr std::chrono::milliseconds kStopLook{100};
-
-bool Unproblematic(const std::optional<platform::FileProblem>& problem) {
-    return !problem || problem->kind == platform::FileProblem::Kind::kMissing;
-}
-
-// What a reader could not read, for want of handles or memory say, the scan reads itself.
-bool Whole(const FolderReading& reading) {
-    if (!reading.entries && reading.problem.kind != platform::FileProblem::Kind::kMissing) return false;
-    for (const auto* step : {&reading.client_step, &reading.session_step})
-        if (*step && !Unproblematic((*step)->ReadProblem())) return false;
-    return true;
-}
-
-}  // namespace
+// How often a scan waiting for a reader looks whether it has been stopped, as a signal handler
+// cannot wake it.
+static constexpr std::chrono::milliseconds kStopLook{100};
 
 struct ReadAhead::Request {
-    explicit Request(FolderToRead folder) : at(std::move(folder)) {}
-    const FolderToRead at;
+    FolderToRead at;
     bool begun = false;
     bool done = false;
-    std::optional<FolderReading> reading;
+    std::optional<FolderReading> reading = {};
     std::uint64_t bytes = 0;  // of its files, held
 };
 
@@ -49,31 +34,36 @@ struct ReadAhead::Pool {
     std::condition_variable changed;  // a folder planned or read, or the end
     std::vector<Handed> window;        // the scan's next folders, in its order
     std::vector<FolderReading> spent;  // to be closed, before anything else is read
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = 0;  // of the files read ahead and not yet taken
     std::atomic<bool> stopped = false;
 
+    template <class Change>  // of what readers wait for
+    void Tell(Change change) {
+        {
+            const std::lock_guard lock(mutex);
+            change();
+        }
+        changed.notify_all();
+    }
+
     Handed Next() {
-        for (const Handed& folder : window)
-            if (!folder->begun) return folder;
-        return nullptr;
+        const auto next = std::find_if(window.begin(), window.end(), [](const Handed& folder) { return !folder->begun; });
+        return next == window.end() ? nullptr : *next;
     }
 
     bool Fits(Request& folder, std::uint64_t size) {
         const std::lock_guard lock(mutex);
-        if (size > kLargestFile || bytes + size > kMostBytes) return false;
-        bytes += size;
-        folder.bytes += size;
-        return true;
+        const bool fits = size <= kLargestFile && bytes + size <= kMostBytes;
+        if (fits) bytes += size, folder.bytes += size;
+        return fits;
     }
 
-    std::optional<FolderReading> Read(Request& folder) {
-        try {
-            std::optional<FolderReading> reading =
-                ReadFolderAt(folder.at, pattern, [&](std::uint64_t size) { return Fits(folder, size); }, &stopped);
-            if (reading && Whole(*reading)) return reading;
-        } catch (...) {
-            // Out of memory, say: the scan reads the folder itself and meets the failure there.
-        }
+    // What a reader could not read, for want of handles or memory say, the scan reads itself
+    // and meets the failure there.
+    std::optional<FolderReading> Read(Request& folder) try {
+        auto reading = ReadFolderAt(folder.at, pattern, [&](std::uint64_t size) { return Fits(folder, size); }, &stopped);
+        return reading && reading->Whole() ? std::move(reading) : std::nullopt;
+    } catch (...) {
         return std::nullopt;
     }
 
@@ -107,28 +97,21 @@ ReadAhead::ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>
     platform::ShareHeapAmongThreads();
     try {
         for (std::size_t i = 0; i < kReaders; ++i) std::thread(Pool::Serve, pool_).detach();
-    } catch (const std::system_error&) {
-        // Fewer readers, or none: the scan reads what none has begun itself.
+    } catch (const std::system_error&) {  // fewer readers, or none: the scan reads the rest itself
     }
 }
 
 ReadAhead::~ReadAhead() {
-    {
-        const std::lock_guard lock(pool_->mutex);
+    pool_->Tell([this] {
         pool_->stopped = true;
         pool_->window.clear();
-    }
-    pool_->changed.notify_all();
+    });
 }
 
-ReadAhead::Handed ReadAhead::Hand(FolderToRead at) { return std::make_shared<Request>(std::move(at)); }
+ReadAhead::Handed ReadAhead::Hand(FolderToRead at) { return std::make_shared<Request>(Request{std::move(at)}); }
 
 void ReadAhead::Plan(std::vector<Handed> next) {
-    {
-        const std::lock_guard lock(pool_->mutex);
-        pool_->window = std::move(next);
-    }
-    pool_->changed.notify_all();
+    pool_->Tell([&] { pool_->window = std::move(next); });
 }
 
 void ReadAhead::Discard(FolderReading reading) {

@@ -1,11 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "folder_reading.h"
@@ -39,16 +36,13 @@ public:
     static Handed Hand(FolderToRead at);
     // The folders the scan comes to next, in its order: readers begin the first not yet begun.
     void Plan(std::vector<Handed> next);
-    // The reading of a folder handed, once a reader is done with it, for the scan to look at
-    // before it comes to the folder; nothing before.
+    // The reading of a folder handed once a reader is done, for the scan to look at ahead.
     FolderReading* Peek(const Handed& folder);
     // The reading of a folder handed, once its reader is done; nothing where no reader has
     // begun it or its reader met a problem, for the scan to read it itself. False where the run
     // was stopped while a reader was still at it: the folder is left unread.
     bool Take(const Handed& folder, std::optional<FolderReading>& reading);
-
-    // A reading the scan is done with, for a reader to close its files: on a share each close is
-    // a round trip. Its files may hold nothing against another program or a write of the scan.
+    // A reading done with, for a reader to close its files, each a round trip on a share.
     void Discard(FolderReading reading);
 
 private:
