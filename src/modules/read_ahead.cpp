@@ -18,6 +18,7 @@ namespace vemor {
 // How often a scan waiting for a reader looks whether it has been stopped, as a signal handler
 // cannot wake it.
 static constexpr std::chrono::milliseconds kStopLook{100};
+static std::atomic<int> serving = 0;
 
 struct ReadAhead::Request {
     FolderToRead at;
@@ -68,6 +69,7 @@ struct ReadAhead::Pool {
     }
 
     static void Serve(const std::shared_ptr<Pool>& pool) {
+        const std::shared_ptr<void> leaving(nullptr, [](void*) { serving.fetch_sub(1, std::memory_order_release); });
         std::unique_lock lock(pool->mutex);
         for (;;) {
             Handed folder;
@@ -96,10 +98,12 @@ ReadAhead::ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>
     : cancel_(cancel), pool_(std::make_shared<Pool>(pattern)) {
     platform::ShareHeapAmongThreads();
     try {
-        for (std::size_t i = 0; i < kReaders; ++i) std::thread(Pool::Serve, pool_).detach();
+        for (std::size_t i = 0; i < kReaders; ++serving, ++i) std::thread(Pool::Serve, pool_).detach();
     } catch (const std::system_error&) {  // fewer readers, or none: the scan reads the rest itself
     }
 }
+
+int ReadAhead::Serving() { return serving.load(std::memory_order_acquire); }
 
 ReadAhead::~ReadAhead() {
     pool_->Tell([this] {

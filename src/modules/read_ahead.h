@@ -28,6 +28,8 @@ public:
     using Handed = std::shared_ptr<Request>;
 
     ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel);
+    // Readers of every run not yet ended, for tests to wait for before they change a seam.
+    static int Serving();
     // What is not begun is dropped; a reader still in a call ends by itself once it returns.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;

@@ -293,10 +293,10 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         std::optional<ScanReport::Kind> kind;  // the one report, if any
         std::optional<platform::FileProblem::Kind> why;
         std::string after = {};  // what the file holds then, where it says something
-        // A change once the session was read ahead: as the scan comes to its folder, or as it
-        // opens the file again to write it; and where the file is then.
-        std::function<void(const TempTree&)> at_its_step = {};
-        std::function<void(const TempTree&)> reopened = {};
+        // A change once a reader is done with the session's folder, as the scan itself opens the
+        // file: again to write it, or for the first time where it was too large to be read
+        // ahead; and where the file is then.
+        std::function<void(const TempTree&)> at_its_open = {};
         std::string now_at = "A/1/sitzung.dat";
     };
     const auto patched_by_another = [](const TempTree& t, int) {
@@ -342,10 +342,10 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         // Its folder moved or renamed once the session was read ahead: the file is written
         // nowhere, wherever it went.
         {"moved_out_of_the_tree_after_the_read_ahead", nothing, false, {Empty(0)}, ScanReport::Kind::kWriteFailed,
-         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"), {},
+         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"),
          [&](const TempTree& t) { std::filesystem::rename(t.Fs("A/1"), t.Fs(outside)); }, outside + "/sitzung.dat"},
         {"renamed_within_the_tree_after_the_read_ahead", nothing, false, {Empty(0)}, ScanReport::Kind::kWriteFailed,
-         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"), {},
+         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"),
          [](const TempTree& t) { std::filesystem::rename(t.Fs("A/1"), t.Fs("A/0")); }, "A/0/sitzung.dat"},
         // Beyond the bounds of reading ahead: read at its step, and judged on what it holds then.
         {"large_file_replaced_once_its_folder_was_read_ahead", nothing, true, {"A B", Patched("Neu")}, std::nullopt,
@@ -360,15 +360,14 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         tree.File("A/user.dat", ClientFile("A", "B"));
         const std::string padding = c.large ? "Rohwerte=" + std::string(100 * 1024, '7') + "\r\n" : "";
         tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0") + padding);
-        // The scan comes to the session only once a reader has begun to read it ahead; the
-        // scan's own reading of it, then, opens it again to write it.
+        // The scan comes to the session only once a reader has begun to read it ahead.
         test::Moment begun;
         const std::thread::id scan = std::this_thread::get_id();
-        bool reopened = false;
+        bool opened = false;
         const test::ReadingHook seen([&](const std::string& path) {
             if (path != tree.Path("A/1/sitzung.dat")) return;
             if (std::this_thread::get_id() != scan) begun.Arrive();
-            else if (c.reopened && !std::exchange(reopened, true)) c.reopened(tree);
+            else if (c.at_its_open && !std::exchange(opened, true)) c.at_its_open(tree);
         });
         test::Holder holder;
         int writes = 0;
@@ -377,9 +376,9 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
             if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree, ++writes);
         };
         const Result result = Walk(tree, true, 0, [&](const std::string& entry, auto&) {
-            if (entry != tree.Path("A/1")) return;
-            EXPECT_TRUE(begun.Await());
-            if (c.at_its_step) c.at_its_step(tree);
+            if (entry == tree.Path("A/1")) {
+                EXPECT_TRUE(begun.Await());
+            }
         });
         platform::test_hooks::lose_writes = false;
         platform::test_hooks::write_stage = nullptr;

@@ -2,6 +2,8 @@
 
 // Readings ordered against the scan through the seam that every listing and file reading
 // passes, on whichever thread makes it: the scan's own or a reader's ahead of it.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -17,17 +19,31 @@
 #include <filesystem>
 #endif
 
+#include "read_ahead.h"
 #include "test_hooks.h"
 
 namespace vemor::test {
 
-// The seam set while it lives. Set and cleared only while no scan runs.
+// Whether every reader of the runs so far has ended within ten seconds: a run does not wait
+// for its readers, but a test must before it changes what they may still call.
+inline bool ReadersEnd() {
+    for (int tries = 0; tries < 1000; ++tries) {
+        if (ReadAhead::Serving() == 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// The seam set while it lives. Set and cleared only while no scan runs, nor any of its readers.
 class ReadingHook {
 public:
     explicit ReadingHook(std::function<void(const std::string& path)> hook) {
         platform::test_hooks::before_reading = std::move(hook);
     }
-    ~ReadingHook() { platform::test_hooks::before_reading = nullptr; }
+    ~ReadingHook() {
+        if (!ReadersEnd()) ADD_FAILURE() << "a reader of the run never ended";
+        platform::test_hooks::before_reading = nullptr;
+    }
     ReadingHook(const ReadingHook&) = delete;
     ReadingHook& operator=(const ReadingHook&) = delete;
 };
