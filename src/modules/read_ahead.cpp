@@ -15,15 +15,12 @@
 
 namespace vemor {
 
-// How often a scan waiting for a reader looks whether it has been stopped, as a signal handler
-// cannot wake it.
-static constexpr std::chrono::milliseconds kStopLook{100};
+static constexpr std::chrono::milliseconds kStopLook{100};  // a signal cannot wake a waiting scan
 static std::atomic<int> serving = 0;
 
 struct ReadAhead::Request {
     FolderToRead at;
-    bool begun = false;
-    bool done = false;
+    bool begun = false, done = false;
     std::optional<FolderReading> reading = {};
     std::uint64_t bytes = 0;  // of its files, held
 };
@@ -32,23 +29,32 @@ struct ReadAhead::Pool {
     explicit Pool(std::string files) : pattern(std::move(files)) {}
     const std::string pattern;
     std::mutex mutex;
-    std::condition_variable changed;  // a folder planned or read, or the end
+    std::condition_variable changed;   // work, a folder the scan waits for read, or the end
     std::vector<Handed> window;        // the scan's next folders, in its order
-    std::vector<FolderReading> spent;  // to be closed, before anything else is read
-    std::uint64_t bytes = 0;  // of the files read ahead and not yet taken
+    std::vector<FolderReading> spent;  // to be closed
+    std::uint64_t bytes = 0;           // of the files read ahead and not yet taken
+    std::size_t idle = 0;              // readers waiting for work
+    const Request* awaited = nullptr;  // by the scan
     std::atomic<bool> stopped = false;
 
-    template <class Change>  // of what readers wait for
+    static bool Unbegun(const Handed& folder) { return !folder->begun; }
+
+    // Wakes as many idle readers as there is work for, one at a time (only readers wait while the
+    // scan is here): waking all for each folder would cost more than a folder on a disk.
+    template <class Change>
     void Tell(Change change) {
+        std::size_t work = 0;
         {
             const std::lock_guard lock(mutex);
             change();
+            work = std::min<std::size_t>(idle, spent.size() + std::count_if(window.begin(), window.end(), Unbegun));
         }
-        changed.notify_all();
+        if (stopped) changed.notify_all();
+        for (; work > 0; --work) changed.notify_one();
     }
 
     Handed Next() {
-        const auto next = std::find_if(window.begin(), window.end(), [](const Handed& folder) { return !folder->begun; });
+        const auto next = std::find_if(window.begin(), window.end(), Unbegun);
         return next == window.end() ? nullptr : *next;
     }
 
@@ -73,23 +79,21 @@ struct ReadAhead::Pool {
         std::unique_lock lock(pool->mutex);
         for (;;) {
             Handed folder;
+            ++pool->idle;
             pool->changed.wait(lock, [&] { return pool->stopped || !pool->spent.empty() || (folder = pool->Next()); });
+            --pool->idle;
             if (pool->stopped) return;
-            if (!pool->spent.empty()) {
-                std::vector<FolderReading> done = std::exchange(pool->spent, {});
-                lock.unlock();
-                done.clear();
-                lock.lock();
-                continue;
-            }
-            folder->begun = true;
+            std::vector<FolderReading> done = std::exchange(pool->spent, {});  // closed first
+            if (folder) folder->begun = true;
             lock.unlock();
-            std::optional<FolderReading> reading = pool->Read(*folder);
+            done.clear();
+            std::optional<FolderReading> reading = folder ? pool->Read(*folder) : std::nullopt;
             lock.lock();
+            if (!folder) continue;
             if (!reading) pool->bytes -= std::exchange(folder->bytes, 0);
             folder->reading = std::move(reading);
             folder->done = true;
-            pool->changed.notify_all();
+            if (pool->awaited == folder.get()) pool->changed.notify_all();
         }
     }
 };
@@ -97,13 +101,13 @@ struct ReadAhead::Pool {
 ReadAhead::ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel)
     : cancel_(cancel), pool_(std::make_shared<Pool>(pattern)) {
     platform::ShareHeapAmongThreads();
-    try {
+    try {  // fewer readers where the system runs out of threads: the scan reads the rest itself
         for (std::size_t i = 0; i < kReaders; ++serving, ++i) std::thread(Pool::Serve, pool_).detach();
-    } catch (const std::system_error&) {  // fewer readers, or none: the scan reads the rest itself
-    }
+    } catch (const std::system_error&) {}
 }
 
 int ReadAhead::Serving() { return serving.load(std::memory_order_acquire); }
+ReadAhead::Handed ReadAhead::Hand(FolderToRead at) { return std::make_shared<Request>(Request{std::move(at)}); }
 
 ReadAhead::~ReadAhead() {
     pool_->Tell([this] {
@@ -112,21 +116,18 @@ ReadAhead::~ReadAhead() {
     });
 }
 
-ReadAhead::Handed ReadAhead::Hand(FolderToRead at) { return std::make_shared<Request>(Request{std::move(at)}); }
-
 void ReadAhead::Plan(std::vector<Handed> next) {
     pool_->Tell([&] { pool_->window = std::move(next); });
 }
 
 void ReadAhead::Discard(FolderReading reading) {
     const std::lock_guard lock(pool_->mutex);
-    // More than the readers keep up with, as where they are stuck: closed here, as it goes.
+    // Beyond what the readers keep up with, as where they are stuck, closed here as it goes.
     if (pool_->spent.size() < kMostFolders) pool_->spent.push_back(std::move(reading));
 }
 
 FolderReading* ReadAhead::Peek(const Handed& folder) {
     const std::lock_guard lock(pool_->mutex);
-    // Done, it is the scan's alone: no reader touches it again.
     return folder->done && folder->reading ? &*folder->reading : nullptr;
 }
 
@@ -134,10 +135,9 @@ bool ReadAhead::Take(const Handed& folder, std::optional<FolderReading>& reading
     std::unique_lock lock(pool_->mutex);
     // Not begun: it never will be, as the scan reads it now.
     if (!std::exchange(folder->begun, true)) return true;
-    while (!folder->done) {
-        if (cancel_ != 0) return false;
-        pool_->changed.wait_for(lock, kStopLook);
-    }
+    for (pool_->awaited = folder.get(); !folder->done && cancel_ == 0;) pool_->changed.wait_for(lock, kStopLook);
+    pool_->awaited = nullptr;
+    if (!folder->done) return false;
     pool_->bytes -= std::exchange(folder->bytes, 0);
     reading = std::exchange(folder->reading, std::nullopt);
     return true;
