@@ -40,8 +40,13 @@ public:
     using Problem = std::optional<FileProblem>;
 #ifdef _WIN32
     using Native = void*;  // HANDLE
+    // INVALID_HANDLE_VALUE, what CreateFileW and ReOpenFile fail with.
+    struct Invalid {
+        static Native value() { return reinterpret_cast<Native>(static_cast<std::intptr_t>(-1)); }
+    };
 #else
     using Native = int;
+    using Invalid = InvalidIs<-1>;
 #endif
     struct Closer {
         int operator()(Native handle) const;
@@ -91,7 +96,7 @@ public:
 private:
     explicit OpenFile(Native handle) : handle_(handle) {}
 
-    Owned<Native, Closer> handle_;
+    Owned<Native, Closer, Invalid> handle_;
 };
 
 }  // namespace vemor::platform
