@@ -19,6 +19,7 @@
 #endif
 #include "profile.h"
 #include "recovery.h"
+#include "recovery_record.h"
 #include "support/child.h"
 #include "support/holders.h"
 #include "support/temp_tree.h"
@@ -611,6 +612,42 @@ TEST(WriteStages, DISABLED_Child) {
     ProfileStep step(file);
     step.Read("Optionen", "Normdaten", "", 128);
     step.Write("Optionen", "Normdaten", "1");
+}
+
+// What a file may hold that a write of another length, or its put-back, left part-way: the
+// record is applied to these and to no other.
+TEST(RecordJudges, OnlyWhatTheWriteCanHaveLeft) {
+    using platform::LeftState;
+    // "0.0\r\nB=2\r\n" rewritten as "1\r\nB=2\r\n" from offset 10.
+    const std::string before = "Normdaten=0.0\r\nB=2\r\n";
+    const platform::RecoveryRecord record =
+        platform::RecordOf("f", {1, 2}, before, 10, "1\r\nB=2\r\n");
+    const struct {
+        std::string file;
+        LeftState state;
+    } cases[] = {
+        {before, LeftState::kOriginal},
+        {"Normdaten=1\r\nB=2\r\n", LeftState::kIntended},
+        {"Normdaten=1\r\nB=2\r\n\r\n", LeftState::kPartWay},  // written, not yet cut
+        {"Normdaten=1.0\r\nB=2\r\n", LeftState::kPartWay},      // the first byte only
+        {"Normdaten=0\r\nB=2\r\n", LeftState::kPartWay},        // cut, the first byte put back
+        {"Normdaten=0.0\r\n2\r\n", LeftState::kPartWay},          // cut, then put back part-way
+        {"Normdaten=1\r\nB=2\r\nB", LeftState::kOther},           // the old end, but a byte it never had
+        {"Normdaten=1\r\nB=2\r", LeftState::kOther},              // shorter than either
+        {"Normdaten=0.0\r\nB=2\r\nX", LeftState::kOther},        // longer than either
+        {"Normdaten=5\r\nB=2\r\n", LeftState::kOther},           // a byte neither wrote
+        {"normdaten=1\r\nB=2\r\n", LeftState::kOther},           // before the offset
+        {"Normdaten", LeftState::kOther},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::Judge(record, c.file), c.state) << c.file;
+    // The record reads back as written, and nothing cut short of its end passes for one.
+    const std::string text = platform::RecordText(record);
+    const std::optional<platform::RecoveryRecord> read = platform::ParseRecord(text);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::tie(read->path, read->identity, read->offset, read->before_hash, read->original, read->intended),
+              std::tie(record.path, record.identity, record.offset, record.before_hash, record.original, record.intended));
+    for (const std::size_t cut : {std::size_t{0}, text.size() / 2, text.size() - 1})
+        EXPECT_FALSE(platform::ParseRecord(text.substr(0, cut))) << cut;
 }
 
 }  // namespace
