@@ -5,6 +5,7 @@
 
 #include "modPatch72_01.h"
 #include "modSpezial.h"
+#include "posix/user_dirs.h"
 #include "state.h"
 #include "support/environment.h"
 #include "support/temp_tree.h"
@@ -67,6 +68,25 @@ TEST(DesktopFolders, FollowTheXdgConventions) {
         EXPECT_EQ(GetAppDataPath(), c.app_data) << c.what;
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(AppPath + "vemor_tests")) << AppPath;
+}
+
+// Where the records of moved bytes are kept: the state folder, never a relative one.
+TEST(DesktopFolders, StateFolderFollowsTheXdgConventions) {
+    const struct {
+        std::optional<std::string> home, state, expected;
+    } cases[] = {
+        {"/home/anna", {}, "/home/anna/.local/state"},
+        {"/home/anna", "/var/lib/praxis", "/var/lib/praxis"},
+        {"/home/anna", "state", "/home/anna/.local/state"},
+        {"/home/anna", "", "/home/anna/.local/state"},
+        {{}, "/var/lib/praxis", "/var/lib/praxis"},
+        {{}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        ScopedVariable home_variable("HOME", c.home);
+        ScopedVariable state_variable("XDG_STATE_HOME", c.state);
+        EXPECT_EQ(platform::posix::StateHome(), c.expected) << c.home.value_or("-") << " " << c.state.value_or("-");
+    }
 }
 
 TEST(DesktopFolders, AnswerLikeTheRegistry) {
