@@ -111,6 +111,19 @@ std::string ReportLine(const std::string& path, const std::string& reason) {
     return "vemor-patch: " + EscapePath(path) + ": " + EscapeControls(reason) + "\n";
 }
 
+// A record named in the reason is a path too, escaped as the path is.
+std::string ReportLine(const ScanReport& report) {
+    const std::string& record = report.problem.kept_in.empty() ? report.record : report.problem.kept_in;
+    if (record.empty()) return ReportLine(report.path, DescribeReport(report));
+    ScanReport marked = report;
+    constexpr const char* kMark = "\x01";  // a control character, so no escaped text holds it
+    (report.problem.kept_in.empty() ? marked.record : marked.problem.kept_in) = kMark;
+    std::string line = ReportLine(report.path, DescribeReport(marked));
+    const std::string escaped_mark = EscapeControls(kMark);
+    line.replace(line.rfind(escaped_mark), escaped_mark.size(), EscapePath(record));
+    return line;
+}
+
 // What the reports of a run add up to.
 struct Reported {
     bool not_patched = false;
@@ -138,7 +151,7 @@ Reported Scan(const std::string& folder, bool apply, LineList& list, CliOutput& 
         if (report.NotPatched()) reported.not_patched = true;
         else if (!report.Recovery()) reported.unreadable = true;
         try {
-            output.err += ReportLine(report.path, DescribeReport(report));
+            output.err += ReportLine(report);
         } catch (...) {
             reported.lost = true;
         }
