@@ -113,15 +113,12 @@ std::string ReportLine(const std::string& path, const std::string& reason) {
 
 // A record named in the reason is a path too, escaped as the path is.
 std::string ReportLine(const ScanReport& report) {
+    const std::string words = DescribeReport(report);
     const std::string& record = report.problem.kept_in.empty() ? report.record : report.problem.kept_in;
-    if (record.empty()) return ReportLine(report.path, DescribeReport(report));
-    ScanReport marked = report;
-    constexpr const char* kMark = "\x01";  // a control character, so no escaped text holds it
-    (report.problem.kept_in.empty() ? marked.record : marked.problem.kept_in) = kMark;
-    std::string line = ReportLine(report.path, DescribeReport(marked));
-    const std::string escaped_mark = EscapeControls(kMark);
-    line.replace(line.rfind(escaped_mark), escaped_mark.size(), EscapePath(record));
-    return line;
+    const std::size_t at = record.empty() ? std::string::npos : words.rfind(record);
+    if (at == std::string::npos) return ReportLine(report.path, words);
+    return "vemor-patch: " + EscapePath(report.path) + ": " + EscapeControls(words.substr(0, at)) + EscapePath(record) +
+           EscapeControls(words.substr(at + record.size())) + "\n";
 }
 
 // What the reports of a run add up to.
