@@ -12,8 +12,8 @@ namespace vemor::platform {
 // The program's folder on the local disk for what it keeps between runs, made where it is
 // missing and make is set, with its trailing separator: on Windows in the user's LocalAppData known folder,
 // elsewhere in $XDG_STATE_HOME (by default ~/.local/state). Nothing, with why, where there is
-// none.
-std::optional<std::string> StateFolder(bool make, FileProblem& problem);
+// none; where names the folder whenever it is known.
+std::optional<std::string> StateFolder(bool make, FileProblem& problem, std::string& where);
 
 // The names of the files in folder ending with suffix, as the folder gives them; nothing,
 // with why, where it cannot be read.

@@ -72,8 +72,13 @@ std::optional<Recovery> Recover(const std::string& path) {
 std::vector<Recovery> RecoverInterruptedWrites() {
     std::vector<Recovery> done;
     FileProblem refused{FileProblem::Kind::kOther};
-    const std::optional<std::string> folder = RecordFolder(false, refused);
-    if (!folder) return done;  // no folder, so no record either
+    std::string where;
+    const std::optional<std::string> folder = RecordFolder(false, refused, where);
+    if (!folder) {
+        // No folder, so no record either; one that is not the user's own is not read.
+        if (refused.kind != FileProblem::Kind::kMissing) done.push_back({Kind::kUnreadable, where, where, refused});
+        return done;
+    }
     std::optional<std::vector<std::string>> names = FilesEndingWith(*folder, kSuffix, refused);
     if (!names) {
         if (refused.kind != FileProblem::Kind::kMissing) done.push_back({Kind::kUnreadable, *folder, *folder, refused});

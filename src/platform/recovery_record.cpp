@@ -133,14 +133,15 @@ LeftState Judge(const RecoveryRecord& record, std::string_view file) {
     return LeftState::kPartWay;
 }
 
-std::optional<std::string> RecordFolder(bool make, FileProblem& problem) {
-    if (!test_hooks::record_folder.empty()) return test_hooks::record_folder;
-    return StateFolder(make, problem);
+std::optional<std::string> RecordFolder(bool make, FileProblem& problem, std::string& where) {
+    if (!test_hooks::record_folder.empty()) return where = test_hooks::record_folder;
+    return StateFolder(make, problem, where);
 }
 
 std::optional<FileProblem> KeepRecord(const RecoveryRecord& record, KeptRecord& kept) {
     FileProblem refused{FileProblem::Kind::kOther};
-    const std::optional<std::string> folder = RecordFolder(true, refused);
+    std::string where;
+    const std::optional<std::string> folder = RecordFolder(true, refused, where);
     if (!folder) return Unkept(refused);
     kept.path = *folder + RecordName(record);
     kept.file = OpenFile::Unpublished(kept.path, refused);

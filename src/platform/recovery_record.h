@@ -55,6 +55,6 @@ struct KeptRecord {
 std::optional<FileProblem> KeepRecord(const RecoveryRecord& record, KeptRecord& kept);
 
 // The folder records are kept in, made where missing and make is set.
-std::optional<std::string> RecordFolder(bool make, FileProblem& problem);
+std::optional<std::string> RecordFolder(bool make, FileProblem& problem, std::string& where);
 
 }  // namespace vemor::platform

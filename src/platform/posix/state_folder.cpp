@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -10,26 +11,45 @@
 
 namespace vemor::platform {
 
+namespace {
+
+// Records are written back into client files, by root too: a folder someone else owns or may
+// write into could hand us records of theirs. Such a folder is not used.
+std::optional<FileProblem> OursAlone(const std::string& folder) {
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0) return posix::ProblemFromErrno(errno);
+    if (!S_ISDIR(info.st_mode)) return FileProblem{FileProblem::Kind::kNotAFolder};
+    if (info.st_uid != geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return FileProblem{FileProblem::Kind::kOther, 0, "owned by another user, or others may write in it"};
+    return std::nullopt;
+}
+
+}  // namespace
+
 // Only the user may look in: the records hold the bytes of client files.
-std::optional<std::string> StateFolder(bool make, FileProblem& problem) {
+std::optional<std::string> StateFolder(bool make, FileProblem& problem, std::string& where) {
     const std::optional<std::string> home = posix::StateHome();
     if (!home) {
         problem = {FileProblem::Kind::kMissing};
         return std::nullopt;
     }
-    if (!make) return *home + "/vemor-patch/";
-    std::string folder;
-    for (const std::string& part : {*home + "/", std::string("vemor-patch/")}) {
-        for (std::size_t slash = part.find('/', 1); slash != std::string::npos; slash = part.find('/', slash + 1)) {
-            const std::string step = folder + part.substr(0, slash);
+    const std::string ours = *home + "/vemor-patch";
+    where = ours;
+    if (make) {
+        for (std::size_t slash = ours.find('/', 1);; slash = ours.find('/', slash + 1)) {
+            const std::string step = ours.substr(0, slash);
             if (mkdir(step.c_str(), 0700) != 0 && errno != EEXIST) {
                 problem = posix::ProblemFromErrno(errno);
                 return std::nullopt;
             }
+            if (slash == std::string::npos) break;
         }
-        folder += part;
     }
-    return folder;
+    if (const std::optional<FileProblem> refused = OursAlone(ours)) {
+        problem = *refused;
+        return std::nullopt;
+    }
+    return ours + "/";
 }
 
 std::optional<std::vector<std::string>> FilesEndingWith(const std::string& folder, std::string_view suffix,

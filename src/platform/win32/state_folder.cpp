@@ -10,7 +10,7 @@
 
 namespace vemor::platform {
 
-std::optional<std::string> StateFolder(bool make, FileProblem& problem) {
+std::optional<std::string> StateFolder(bool make, FileProblem& problem, std::string& where) {
     PWSTR local = nullptr;
     const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, make ? DWORD{KF_FLAG_CREATE} : DWORD{0}, nullptr, &local);
     const std::string base = SUCCEEDED(found) ? Utf8(local) : std::string();
@@ -20,6 +20,7 @@ std::optional<std::string> StateFolder(bool make, FileProblem& problem) {
         return std::nullopt;
     }
     const std::string folder = base + "\\Vemor Patch 72.01";
+    where = folder;
     if (make && !CreateDirectoryW(win32::FilePath(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
         problem = win32::ProblemFromError(GetLastError());
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include "modPatch72_01.h"
 #include "modSpezial.h"
 #include "posix/user_dirs.h"
+#include "record_folder.h"
 #include "state.h"
 #include "support/environment.h"
 #include "support/temp_tree.h"
@@ -86,6 +87,20 @@ TEST(DesktopFolders, StateFolderFollowsTheXdgConventions) {
         ScopedVariable home_variable("HOME", c.home);
         ScopedVariable state_variable("XDG_STATE_HOME", c.state);
         EXPECT_EQ(platform::posix::StateHome(), c.expected) << c.home.value_or("-") << " " << c.state.value_or("-");
+    }
+    // Made for the user alone; one that others may write in is not used, since records are
+    // written back into client files.
+    TempTree tree;
+    ScopedVariable state_variable("XDG_STATE_HOME", tree.Path("state"));
+    for (const auto& [mode, usable] : {std::pair{std::filesystem::perms::owner_all, true},
+                                       std::pair{std::filesystem::perms::all, false}}) {
+        platform::FileProblem problem{platform::FileProblem::Kind::kOther};
+        std::string where;
+        const std::optional<std::string> folder = platform::StateFolder(true, problem, where);
+        EXPECT_EQ(folder, usable ? std::optional(where + "/") : std::nullopt);
+        EXPECT_EQ(where, tree.Path("state/vemor-patch"));
+        EXPECT_EQ(std::filesystem::status(where).permissions(), mode);
+        std::filesystem::permissions(where, std::filesystem::perms::all);
     }
 }
 
