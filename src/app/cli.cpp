@@ -46,6 +46,13 @@ constexpr const char* kUsage =
     "could not be read, gets one line on standard error: its path, escaped as the\n"
     "results are, and the reason.\n"
     "\n"
+    "A value of another length moves the bytes after it; they are first kept in a record\n"
+    "on the local disk ($XDG_STATE_HOME/vemor-patch, by default ~/.local/state/vemor-patch;\n"
+    "on Windows %LOCALAPPDATA%\\Vemor Patch 72.01). A write that fails is undone; a file\n"
+    "that cannot be put back is reported as damaged and keeps its record. Each run, also\n"
+    "a preview, first writes back every record whose file holds only what its write can\n"
+    "have left, and reports each record on standard error before the scan.\n"
+    "\n"
     "Ctrl-C ends the run once the session at hand is done; the results so far are\n"
     "printed.\n"
     "\n"
@@ -54,9 +61,10 @@ constexpr const char* kUsage =
     "result line is printed all the same, the reason goes to standard error), 4 a file\n"
     "or folder below FOLDER could not be read, 5 the results could not be written to\n"
     "standard output (closed, a full disk, a broken pipe; the reports still go to\n"
-    "standard error), 130 interrupted by Ctrl-C (on Linux also 143 for SIGTERM, 129 for\n"
-    "SIGHUP and 141 for SIGPIPE). Where several apply, an interrupt comes first, then 5,\n"
-    "then 3, then 4, then 1.\n";
+    "standard error), 6 a session file is damaged and could not be restored, or a record\n"
+    "of an earlier write was kept or could not be read, 130 interrupted by Ctrl-C (on\n"
+    "Linux also 143 for SIGTERM, 129 for SIGHUP and 141 for SIGPIPE). Where several\n"
+    "apply, an interrupt comes first, then 5, then 6, then 3, then 4, then 1.\n";
 
 struct Command {
     enum class Kind { kScan, kHelp, kVersion, kUsageError } kind = Kind::kScan;
@@ -103,10 +111,21 @@ std::string ReportLine(const std::string& path, const std::string& reason) {
     return "vemor-patch: " + EscapePath(path) + ": " + EscapeControls(reason) + "\n";
 }
 
+// A record named in the reason is a path too, escaped as the path is.
+std::string ReportLine(const ScanReport& report) {
+    const std::string words = DescribeReport(report);
+    const std::string& record = report.problem.kept_in.empty() ? report.record : report.problem.kept_in;
+    const std::size_t at = record.empty() ? std::string::npos : words.rfind(record);
+    if (at == std::string::npos) return ReportLine(report.path, words);
+    return "vemor-patch: " + EscapePath(report.path) + ": " + EscapeControls(words.substr(0, at)) + EscapePath(record) +
+           EscapeControls(words.substr(at + record.size())) + "\n";
+}
+
 // What the reports of a run add up to.
 struct Reported {
     bool not_patched = false;
     bool unreadable = false;
+    bool damaged = false;  // a file left damaged, or a record not applied
     bool lost = false;  // a report could not be recorded
 };
 
@@ -125,9 +144,11 @@ Reported Scan(const std::string& folder, bool apply, LineList& list, CliOutput& 
     ScanContext run{folder, apply, list, cancel, sessions};
     run.observers.entry = progress.entry;
     run.observers.report = [&](const ScanReport& report) {
-        (report.NotPatched() ? reported.not_patched : reported.unreadable) = true;
+        if (report.Damaged()) reported.damaged = true;
+        if (report.NotPatched()) reported.not_patched = true;
+        else if (!report.Recovery()) reported.unreadable = true;
         try {
-            output.err += ReportLine(report.path, DescribeReport(report));
+            output.err += ReportLine(report);
         } catch (...) {
             reported.lost = true;
         }
@@ -152,6 +173,7 @@ Reported Scan(const std::string& folder, bool apply, LineList& list, CliOutput& 
 // The statuses that apply, the most telling first.
 int Status(bool folder_unusable, const Reported& reported) {
     if (const int interrupt = platform::InterruptStatus()) return interrupt;
+    if (reported.damaged) return kDamaged;
     if (folder_unusable) return kFolderUnusable;
     if (reported.unreadable) return kDataUnreadable;
     if (reported.not_patched) return kNotPatched;

@@ -20,6 +20,7 @@ inline constexpr int kUsageError = 2;
 inline constexpr int kFolderUnusable = 3;  // FOLDER missing, no folder or unreadable
 inline constexpr int kDataUnreadable = 4;  // a file or folder below FOLDER could not be read
 inline constexpr int kOutputUnwritable = 5;  // the results could not be written to standard output
+inline constexpr int kDamaged = 6;  // a file left damaged, or a record of an earlier write not applied
 // An interrupt ends the run with 128 + the signal's number: 130 for Ctrl-C.
 
 // vemor-patch preview|apply [--] [FOLDER], --help, --version; options may also follow the

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "error_report.h"
 #include "failures.h"
 #include "files.h"
 #include "frmEinstellungenPath.h"
@@ -13,6 +14,7 @@
 #include "modSpezial.h"
 #include "pictures.h"
 #include "qrx_launcher.h"
+#include "report_words.h"
 #include "resources.h"
 #include "state.h"
 #include "white_button.h"
@@ -155,7 +157,18 @@ void frmPatch72_01::Scan() {
         ScanObservers observers;
         observers.progress = live.AfterEachFolder();
         observers.entry = scan_entry_;
+        // What became of writes an earlier run left part-way, and a file a write left damaged, are
+        // shown once the list is done.
+        std::string recovered;
+        observers.report = [&recovered](const ScanReport& report) {
+            try {
+                if (report.Recovery() || report.Damaged()) recovered += report.path + ": " + DescribeReport(report) + "\n";
+            } catch (...) {
+                recovered = "(out of memory)";
+            }
+        };
         SkipFailure([&] { RefreshSessionList(observers); });
+        if (!recovered.empty()) ShowReport(recovered);
     }
     scanning_ = false;
     for (const MSG& message : std::exchange(deferred_, {}))

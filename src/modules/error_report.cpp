@@ -47,6 +47,14 @@ void ShowError(const Failure& failure, std::int16_t show) {
     }
 }
 
+void ShowReport(const std::string& text) {
+    try {
+        Presenter()(text, kErrorCaption);
+    } catch (...) {
+        // As a box that cannot be shown: the run goes on without it.
+    }
+}
+
 void SetErrorPresenter(ErrorPresenter presenter) {
     Presenter() = presenter ? std::move(presenter) : ErrorPresenter(platform::ShowMessage);
 }

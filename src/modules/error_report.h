@@ -17,6 +17,10 @@ inline constexpr const char* kErrorCaption = "frmpatch_72_01";
 // with kSilent not at all.
 void ShowError(const Failure& failure, std::int16_t show);
 
+// Shows text where ShowError's boxes go, under the same caption: what a run did besides its
+// list that someone has to know.
+void ShowReport(const std::string& text);
+
 // The failure being handled in a catch block, whatever was thrown.
 Failure CaughtFailure();
 

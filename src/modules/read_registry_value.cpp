@@ -40,7 +40,8 @@ struct KeyCloser {
     UserFolderServices* services;
     std::int32_t operator()(RegistryKey key) const { return services->CloseKey(key); }
 };
-using OwnedKey = platform::Owned<RegistryKey, KeyCloser>;
+// An opened key is never 0, in the system's registry or ours.
+using OwnedKey = platform::Owned<RegistryKey, KeyCloser, platform::InvalidIs<RegistryKey{0}>>;
 
 std::int32_t ReadOpenKey(UserFolderServices& services, RegistryKey key,
                          const std::string& value_name, RegistryValue& value) {

@@ -16,6 +16,9 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
         case Kind::kNoSpace: return "no space left on the device";
         case Kind::kBadName: return "no file can have that name";
         case Kind::kNoMemory: return "not enough memory";
+        case Kind::kNoRecord:
+            return "no copy of the bytes to be moved could be kept" +
+                   (problem.text.empty() ? std::string() : " (" + problem.text + ")");
         case Kind::kOther: break;
     }
     if (!problem.text.empty()) return problem.text;
@@ -23,10 +26,40 @@ std::string DescribeProblem(const platform::FileProblem& problem) {
     return "the system gave no reason";
 }
 
+namespace {
+
+std::string Damage(const platform::FileProblem& problem, const std::string& record) {
+    return "damaged: could not be restored (" + DescribeProblem(problem) + "); its original bytes are kept in " +
+           record + " and are written back by the next run";
+}
+
+// Why a record stays: the file is not as its write left it, or is not there, or is in use.
+std::string Kept(const ScanReport& report) {
+    using Kind = platform::FileProblem::Kind;
+    const std::string stays = "; its original bytes stay in " + report.record;
+    switch (report.problem.kind) {
+        case Kind::kChanged:
+        case Kind::kMoved:
+        case Kind::kNotAFile: return "not written back: changed otherwise since a write failed" + stays;
+        case Kind::kMissing: return "not written back: no longer there" + stays;
+        case Kind::kLocked: return "not written back yet: locked by another program" + stays + " for the next run";
+        default: return Damage(report.problem, report.record);
+    }
+}
+
+}  // namespace
+
 std::string DescribeReport(const ScanReport& report) {
     using Kind = ScanReport::Kind;
     switch (report.kind) {
-        case Kind::kWriteFailed: return "not patched: " + DescribeProblem(report.problem);
+        case Kind::kWriteFailed:
+            if (!report.problem.kept_in.empty()) return Damage(report.problem, report.problem.kept_in);
+            return "not patched: " + DescribeProblem(report.problem);
+        case Kind::kRestored: return "restored: its original bytes were written back from " + report.record;
+        case Kind::kFoundComplete:
+            return "an earlier run's write was found complete; its record " + report.record + " is removed";
+        case Kind::kRecordKept: return Kept(report);
+        case Kind::kRecordUnreadable: return "cannot be read (" + DescribeProblem(report.problem) + "); left as it is";
         case Kind::kReadBackFailed: return "not patched: cannot be read back (" + DescribeProblem(report.problem) + ")";
         case Kind::kWrongReadBack:
             return "not patched: the value read back is " + (report.read_back.empty() ? "empty" : report.read_back);

@@ -40,8 +40,13 @@ public:
     using Problem = std::optional<FileProblem>;
 #ifdef _WIN32
     using Native = void*;  // HANDLE
+    // INVALID_HANDLE_VALUE, what CreateFileW and ReOpenFile fail with.
+    struct Invalid {
+        static Native value() { return reinterpret_cast<Native>(static_cast<std::intptr_t>(-1)); }
+    };
 #else
     using Native = int;
+    using Invalid = InvalidIs<-1>;
 #endif
     struct Closer {
         int operator()(Native handle) const;
@@ -70,6 +75,26 @@ public:
     // name it was opened by, used only where the system cannot open a file by its handle.
     OpenFile Reopened(const std::string& path, FileProblem& problem) const;
 
+    // This file opened once more, without taking or waiting for a lock: for reading, or for
+    // reading and writing where the system lets a second writer beside the one held
+    // (kSecondWriter). Some file systems answer only a handle's first request right (a FAT
+    // volume through FUSE writes where the handle last read); a fresh handle is a fresh start.
+    OpenFile Again(const std::string& path, bool writable, FileProblem& problem) const;
+#ifdef _WIN32
+    static constexpr bool kSecondWriter = false;  // the held file shares reading only
+#else
+    static constexpr bool kSecondWriter = true;
+#endif
+
+    // A record file of ours at path, held as the write that made it holds it: nothing while
+    // another run holds it (kLocked) or it has no name any more.
+    static OpenFile HeldRecord(const std::string& path, FileProblem& problem);
+    // Held against another run's HeldRecord until this one closes: for a record just made.
+    Problem Hold() const;
+    // Removes the file, which path names: where the system can, by the handle itself; else
+    // by the name, as long as that still leads to this file.
+    Problem Remove(const std::string& path) const;
+
     // A file that is not there yet, made at path when Publish() is called and not before: a
     // process that ends earlier leaves nothing behind.
     static OpenFile Unpublished(const std::string& path, FileProblem& problem);
@@ -82,16 +107,17 @@ public:
     // Some of data at offset, durably (on disk when this returns) where asked.
     Problem WriteSome(std::uint64_t offset, std::string_view data, bool durably, std::size_t& written) const;
     // Room on the disk for the file to grow from size to grown bytes, its bytes and size
-    // unchanged; nothing where the file system cannot set room aside, so that the write itself
-    // finds out.
-    Problem Reserve(std::uint64_t size, std::uint64_t grown) const;
+    // unchanged, and for rewritten bytes of it to be written again where a file system writes
+    // them to new room (copy on write); nothing where the file system cannot set room aside or
+    // tell it, so that the write itself finds out.
+    Problem Reserve(std::uint64_t size, std::uint64_t grown, std::uint64_t rewritten) const;
     Problem Cut(std::uint64_t size) const;
     Problem Flush() const;
 
 private:
     explicit OpenFile(Native handle) : handle_(handle) {}
 
-    Owned<Native, Closer> handle_;
+    Owned<Native, Closer, Invalid> handle_;
 };
 
 }  // namespace vemor::platform

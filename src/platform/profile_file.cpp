@@ -1,5 +1,6 @@
 // How a profile file is read and edited, decided once for every system: what is checked, in
-// which order, how the edit is written and how a failed one is undone. The backends only
+// which order, how the edit is written and how a failed one is undone, from memory or, where
+// bytes move, from a record kept on the local disk first. The backends only
 // answer the calls of open_file.h.
 //
 // An edit is written where the file stands, whatever its length, as Windows' own profile
@@ -15,6 +16,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "put_back.h"
+#include "recovery_record.h"
 #include "test_hooks.h"
 
 namespace vemor::platform {
@@ -50,77 +53,128 @@ Problem ReadWhole(const OpenFile& file, std::uint64_t size, std::string& bytes) 
     return std::nullopt;
 }
 
-bool HoldsExactly(const OpenFile& file, std::string_view bytes) {
+// The file a write goes into, as read.
+struct WriteTarget {
+    const std::string& path;
+    FileIdentity identity;
+    std::string_view bytes;
+
+    RecoveryRecord Record(const ByteEdit& edit) const {
+        std::string intended = edit.insert;
+        intended.append(bytes.substr(edit.offset + edit.erase));
+        return RecordOf(path, identity, bytes, edit.offset, std::move(intended));
+    }
+};
+
+// Whether file holds exactly bytes; nothing but a read that failed is a problem.
+Problem HoldsExactly(const OpenFile& file, std::string_view bytes, bool& same) {
     std::string piece(std::min(bytes.size() + 1, kPiece), '\0');
     for (std::size_t compared = 0;;) {
         std::size_t got = 0;
-        if (file.ReadSome(compared, piece.data(), piece.size(), got)) return false;
-        if (bytes.substr(compared, got) != std::string_view(piece.data(), got)) return false;
+        if (Problem problem = file.ReadSome(compared, piece.data(), piece.size(), got)) return problem;
+        same = bytes.substr(compared, got) == std::string_view(piece.data(), got);
+        if (!same) return std::nullopt;
         compared += got;
-        if (got == 0) return compared == bytes.size();
         // Short of the piece just at the size read: the end, as a file on a disk reads.
-        if (got < piece.size() && compared == bytes.size()) return true;
+        if (got == 0 || (got < piece.size() && compared == bytes.size())) {
+            same = compared == bytes.size();
+            return std::nullopt;
+        }
     }
 }
 
-Problem WriteAll(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably) {
-    while (!data.empty()) {
-        std::size_t written = 0;
-        if (Problem problem = file.WriteSome(offset, data, durably, written)) return problem;
-        data.remove_prefix(written);
-        offset += written;
-    }
-    return std::nullopt;
+// Compared through the handle it was read by, which the write never uses: some file systems
+// write where a handle last read. Where that reading says otherwise, a handle of its own has
+// the last word, as a handle read once more may answer from where it stopped.
+Problem Unchanged(const FileReading& read, const OpenFile& held) {
+    bool same = false;
+    if (!HoldsExactly(read.file, read.bytes, same) && same) return std::nullopt;
+    FileProblem refused{FileProblem::Kind::kOther};
+    const OpenFile fresh = held.Again(read.path, false, refused);
+    if (!fresh) return refused;
+    if (Problem problem = HoldsExactly(fresh, read.bytes, same)) return problem;
+    return same ? std::nullopt : Problem(Changed());
 }
 
-// The bytes from offset on as read, at the size read, flushed: what a failed write leaves.
-void Restore(const OpenFile& file, std::string_view bytes, std::size_t offset, std::size_t end) {
-    WriteAll(file, offset, bytes.substr(offset, end - offset), false);
-    file.Cut(bytes.size());
-    file.Flush();
+// A file that could not be put back: its record stays, for the next run to write it back.
+Problem Damaged(const FileProblem& why, const KeptRecord& kept) {
+    FileProblem problem = why;
+    problem.kept_in = kept.path;
+    return problem;
+}
+
+// Puts the file back after a failed write, and keeps the record until it reads as before.
+Problem Undo(const OpenFile& held, const RecoveryRecord& record, KeptRecord& kept, const FileProblem& why) {
+    const Problem unrestored = PutBack(held, record);
+    if (!unrestored) {
+        if (kept.file) kept.file.Remove(kept.path);
+        return why;
+    }
+    // Kept only now where the write needed none: it is the one copy of what the file held.
+    if (!kept.file && KeepRecord(record, kept)) return why;
+    return Damaged(*unrestored, kept);
 }
 
 // The edited bytes from the edit's offset to the end of the file: one call where they are
 // few, so that a kill cannot part them.
 Problem WriteTail(const OpenFile& file, const ByteEdit& edit, std::string_view rest) {
-    if (rest.size() <= kPiece) return WriteAll(file, edit.offset, edit.insert + std::string(rest), false);
-    if (Problem problem = WriteAll(file, edit.offset, edit.insert, false)) return problem;
-    return WriteAll(file, edit.offset + edit.insert.size(), rest, false);
+    using test_hooks::WriteCall;
+    if (rest.size() <= kPiece) return WriteAll(file, edit.offset, edit.insert + std::string(rest), false, WriteCall::kEdit);
+    if (Problem problem = WriteAll(file, edit.offset, edit.insert, false, WriteCall::kEdit)) return problem;
+    return WriteAll(file, edit.offset + edit.insert.size(), rest, false, WriteCall::kEdit);
 }
 
-// The same length: just the changed bytes, flushed along with the write. Another length: room
-// for the new size first, so that a full disk refuses before anything changes; then the bytes
-// from the edit to the end, the file cut to its new size and flushed. Whatever fails on the
-// way, the bytes as read go back.
-Problem Rewrite(const OpenFile& file, std::string_view bytes, const ByteEdit& edit) {
-    const std::size_t size = bytes.size();
-    const std::size_t edited = size - edit.erase + edit.insert.size();
-    if (edited == size) {
-        Problem problem = WriteAll(file, edit.offset, edit.insert, true);
-        if (problem) Restore(file, bytes, edit.offset, edit.offset + edit.erase);
-        else if (!edit.insert.empty()) Reached(WriteStage::kWrittenInPlace);
-        return problem;
+// The same length: just the changed bytes, flushed along with the write: one call that lands
+// whole or not at all, so no copy is kept unless putting it back fails.
+Problem WriteSameLength(const OpenFile& held, const WriteTarget& target, const ByteEdit& edit) {
+    const Problem problem = WriteAll(held, edit.offset, edit.insert, true, test_hooks::WriteCall::kEdit);
+    if (!problem) {
+        if (!edit.insert.empty()) Reached(WriteStage::kWrittenInPlace);
+        return std::nullopt;
     }
-    if (Problem problem = file.Reserve(size, edited)) return problem;
-    Problem problem = WriteTail(file, edit, bytes.substr(edit.offset + edit.erase));
-    if (!problem) Reached(WriteStage::kWrittenInPlace);
-    if (!problem && edited < size && !(problem = file.Cut(edited))) Reached(WriteStage::kCut);
-    if (!problem) problem = file.Flush();
-    if (problem) Restore(file, bytes, edit.offset, size);
-    return problem;
+    KeptRecord none;
+    return Undo(held, target.Record(edit), none, *problem);
 }
 
-// A file that was missing when read: made whole, or not at all.
+// Another length: room for the new size first, so that a full disk refuses before anything
+// changes; the bytes to be moved kept on the local disk; then the bytes from the edit to the
+// end written, the file cut to its new size, flushed and read anew. Whatever fails on the way,
+// the bytes as read go back from the record, which stays where they cannot.
+Problem WriteOtherLength(const OpenFile& held, const WriteTarget& target, const ByteEdit& edit) {
+    const std::size_t size = target.bytes.size();
+    const std::size_t edited = size - edit.erase + edit.insert.size();
+    if (Problem problem = held.Reserve(size, edited, edited - edit.offset)) return problem;
+    const RecoveryRecord record = target.Record(edit);
+    KeptRecord kept;
+    if (Problem problem = KeepRecord(record, kept)) return problem;
+    Reached(WriteStage::kRecorded);
+    Problem problem = WriteTail(held, edit, target.bytes.substr(edit.offset + edit.erase));
+    if (!problem) Reached(WriteStage::kWrittenInPlace);
+    if (!problem && edited < size && !(problem = held.Cut(edited))) Reached(WriteStage::kCut);
+    if (!problem) problem = held.Flush();
+    LeftState state = LeftState::kOther;
+    if (!problem) problem = ReadAnew(record, state);
+    if (!problem && state != LeftState::kIntended)
+        problem = FileProblem{FileProblem::Kind::kOther, 0, "it does not read as written"};
+    if (problem) return Undo(held, record, kept, *problem);
+    // A record left by a failed removal finds the file as written, and goes with the next run.
+    kept.file.Remove(kept.path);
+    return std::nullopt;
+}
+
+// A file that was missing when read: made whole, or not at all; and known, so that the
+// read-back can tell it from another made meanwhile.
 EditOutcome MakeFile(const std::string& path, const std::string& contents) {
     FileProblem refused{FileProblem::Kind::kOther};
     OpenFile made = OpenFile::Unpublished(path, refused);
     if (!made) return {refused};
-    Problem problem = WriteAll(made, 0, contents, false);
+    Problem problem = WriteAll(made, 0, contents, false, test_hooks::WriteCall::kEdit);
     if (!problem) problem = made.Flush();
     if (!problem) problem = made.Publish(path);
-    if (problem) return {problem};
     FileFacts facts;
-    made.Facts(facts, {.identity = true});
+    if (!problem) problem = made.Facts(facts, {.identity = true});
+    if (!problem && !facts.identity) problem = FileProblem{FileProblem::Kind::kOther};
+    if (problem) return {problem};
     return {std::nullopt, facts.identity};
 }
 
@@ -169,10 +223,15 @@ EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
     else outcome.problem = held.Facts(facts, {.identity = true, .protection = true});
     // Write-protected, also for an administrator or root, whom the system would let write.
     if (!outcome.problem && facts.read_only) outcome.problem = FileProblem{FileProblem::Kind::kReadOnly};
-    if (!outcome.problem && (facts.unnamed || !HoldsExactly(held, read.bytes))) outcome.problem = Changed();
+    if (!outcome.problem && facts.unnamed) outcome.problem = Changed();
+    if (!outcome.problem) outcome.problem = Unchanged(read, held);
+    if (!outcome.problem && !facts.identity) outcome.problem = FileProblem{FileProblem::Kind::kOther};
     if (outcome.problem) return outcome;
     Reached(WriteStage::kHeld);
-    outcome.problem = Rewrite(held, read.bytes, Narrowed(read.bytes, edit));
+    const WriteTarget target{read.path, *facts.identity, read.bytes};
+    const ByteEdit narrowed = Narrowed(read.bytes, edit);
+    const bool same_length = narrowed.erase == narrowed.insert.size();
+    outcome.problem = same_length ? WriteSameLength(held, target, narrowed) : WriteOtherLength(held, target, narrowed);
     if (!outcome.problem) outcome.written = facts.identity;
     return outcome;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Seams for tests, gathered in one place; the program itself never sets them.
@@ -13,7 +15,20 @@ enum class WriteStage {
     kHeld,            // held against other writers and compared; nothing written yet
     kWrittenInPlace,  // the changed bytes written where they stand, the file at its old size
     kCut,             // a file that got shorter cut to its new size; not yet flushed
+    kRecorded,        // another length: the record of the bytes to be moved is on disk; the file untouched
+    kPartWritten,     // a write cut short by cut_write has written its part
+    kPutBackPartWritten,  // a put-back cut short by cut_write has written its part
 };
+
+// Which writes of an edit cut_write may cut short.
+enum class WriteCall { kEdit, kPutBack };
+
+// Where set and answering a count, the next write of the kind moves only that many bytes and
+// then fails as a full disk does.
+inline std::function<std::optional<std::size_t>(WriteCall)> cut_write;
+
+// The folder records of moved bytes are kept in, in place of the user's own.
+inline std::string record_folder;
 
 // Called at each stage a write passes.
 inline std::function<void(WriteStage)> write_stage;

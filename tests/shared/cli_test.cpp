@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <functional>
+#include <optional>
+#include <utility>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -83,6 +86,9 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         std::string interrupt_at = {};  // Ctrl-C just before the scan examines this entry
         bool without_aliases = false;   // listings give no 8.3 aliases
         bool slowed = false;            // some readings take far longer than others
+        // The write stops after the first count of bytes, its put-back after the second.
+        std::optional<std::pair<std::size_t, std::size_t>> cut = {};
+        std::function<void()> before = {};    // changes the tree first
     };
     std::vector<Case> cases = {
         {{"preview", tree.Root()},
@@ -206,12 +212,40 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
                          "vemor-patch: interrupted; the results so far are listed\n",
                      devices.Path("A"), false, true});
 #endif
+    // A write of another length cut off with its put-back: damaged, kept and said so; the next
+    // run writes the original back. A record whose file changed otherwise stays; one whose file
+    // is found as it was goes. These come last, as each run sees the records left before it.
+    TempTree torn;
+    torn.File("A/user.dat", ClientFile("A", "B"));
+    torn.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0.0"));
+    const std::string torn_path = "vemor-patch: " + EscapePath(torn.Path("A/1/sitzung.dat")) + ": ";
+    const std::string damaged = torn_path + "damaged: could not be restored (no space left on the device); its original "
+                                            "bytes are kept in RECORD and are written back by the next run\n";
+    const std::string restored = torn_path + "restored: its original bytes were written back from RECORD\n";
+    const auto put = [&torn](const std::string& norm) {
+        return [&torn, norm] { torn.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, norm)); };
+    };
+    const std::pair<std::size_t, std::size_t> tears{12, 10};  // "Normdaten=1\r" in, "Normdaten=" back
+    cases.push_back({{"apply", torn.Root()}, 6, Lines({"A B", test::NotPatched("Eins", "1")}), damaged, {}, false, false, tears});
+    cases.push_back({{"preview", torn.Root()}, 0, Lines({"A B", test::Pending("Eins", "0.0")}), restored});
+    cases.push_back({{"apply", torn.Root()}, 6, Lines({"A B", test::NotPatched("Eins", "1")}), damaged, {}, false, false, tears});
+    cases.push_back({{"preview", torn.Root()}, 6, Lines({test::NoSession(1)}),
+                     torn_path + "not written back: changed otherwise since a write failed; its original bytes stay in RECORD\n",
+                     {}, false, false, {}, put("5")});
+    cases.push_back({{"preview", torn.Root()}, 0, Lines({"A B", test::Pending("Eins", "0.0")}), restored, {}, false, false, {},
+                     put("0.0")});
     for (const Case& c : cases) {
 #ifndef _WIN32
         // The command line reads ahead where the environment says so, as on a share; the
         // interrupts at an entry whose folder a reader may still be at do without.
         const test::ScopedVariable reading_ahead(kReadAheadSetting, c.interrupt_at.empty() ? "on" : "off");
 #endif
+        if (c.before) c.before();
+        if (c.cut) {
+            platform::test_hooks::cut_write = [&c](platform::test_hooks::WriteCall call) {
+                return call == platform::test_hooks::WriteCall::kEdit ? c.cut->first : c.cut->second;
+            };
+        }
         CliProgress progress;
         if (!c.interrupt_at.empty()) {
             platform::DeferInterrupts();
@@ -226,8 +260,13 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         EXPECT_EQ(RunCli(c.args, output, progress), c.status) << testing::PrintToString(c.args);
         EXPECT_TRUE(test::ThreadsComeDownTo(threads)) << "a reader outlived the run";
         platform::test_hooks::no_short_names = false;
+        platform::test_hooks::cut_write = nullptr;
         platform::RestoreInterruptsForTests();
         EXPECT_EQ(output.out, c.out) << testing::PrintToString(c.args);
+        // Records are named by the moment they were made.
+        const std::string& records = platform::test_hooks::record_folder;
+        for (std::size_t at; (at = output.err.find(EscapePath(records))) != std::string::npos;)
+            output.err.replace(at, output.err.find(".record", at) + 7 - at, "RECORD");
         // A usage error's report goes on with the usage.
         EXPECT_EQ(c.status == 2 ? output.err.substr(0, c.err.size()) : output.err, c.err)
             << testing::PrintToString(c.args);

@@ -4,16 +4,22 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <tuple>
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include "utf16.h"
+#else
+#include <unistd.h>
 #endif
 #include "profile.h"
+#include "recovery.h"
+#include "recovery_record.h"
 #include "support/child.h"
 #include "support/holders.h"
 #include "support/temp_tree.h"
@@ -23,6 +29,40 @@ namespace vemor {
 namespace {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+long ProcessId() { return static_cast<long>(GetCurrentProcessId()); }
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+#else
+long ProcessId() { return static_cast<long>(getpid()); }
+void SetVariable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+#endif
+
+// Every process of the tests keeps the records of its writes in a folder of its own, which the
+// programs and test children it starts inherit, so that no test finds another's records.
+class OwnRecordFolder {
+public:
+    OwnRecordFolder() {
+        const char* inherited = std::getenv(kVariable);
+        if (inherited == nullptr) {
+            made_ = fs::temp_directory_path() / ("vemor-state-" + std::to_string(ProcessId()));
+            fs::create_directories(made_ / "vemor-patch");
+            SetVariable(kVariable, made_.string());
+        }
+        const fs::path state = inherited ? fs::path(inherited) : made_;
+        platform::test_hooks::record_folder = (state / "vemor-patch").string() + static_cast<char>(fs::path::preferred_separator);
+    }
+    ~OwnRecordFolder() {
+        std::error_code ignored;
+        if (!made_.empty()) fs::remove_all(made_, ignored);
+    }
+
+private:
+    static constexpr const char* kVariable = "XDG_STATE_HOME";
+    fs::path made_;
+};
+const OwnRecordFolder kOwnRecordFolder;
+
 using platform::FileProblem;
 using platform::ProfileStep;
 using platform::test_hooks::WriteStage;
@@ -325,6 +365,7 @@ struct GuardCase {
     const char* after;                         // the file under the name; nullptr: no file is there
     const char* read_back;
     bool while_held = false;  // the change comes once the write holds the file and has compared it
+    bool damaged = false;     // the write says the file could not be put back, and keeps a record
 };
 
 void PrintTo(const GuardCase& c, std::ostream* os) { *os << c.name; }
@@ -384,6 +425,14 @@ const GuardCase kGuards[] = {
          return Nothing();
      },
      kChanged, nullptr, "fehlt"},
+    // A write that fails, and its put-back too: a same-length edit is one call, yet its put-back
+    // is read again before anything counts as restored.
+    {"write_and_put_back_fail",
+     [](const TempTree&) {
+         platform::test_hooks::cut_write = [](platform::test_hooks::WriteCall) { return std::size_t{0}; };
+         return Nothing();
+     },
+     FileProblem::Kind::kNoSpace, kRead.c_str(), "0", false, true},
     {"write_protected",
      [](const TempTree& t) {
          test::MakeReadOnly(t.Fs("s/sitzung.dat"));
@@ -464,6 +513,8 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
     }
     const platform::WriteResult result = step.Write("Optionen", "Normdaten", "1");
     platform::test_hooks::write_stage = nullptr;
+    platform::test_hooks::cut_write = nullptr;
+    EXPECT_EQ(result.problem && !result.problem->kept_in.empty(), c.damaged);
     // The write refuses with its reason, or its read-back finds out: Wine lets a file deleted
     // meanwhile be written.
     if (result.problem) {
@@ -475,19 +526,27 @@ TEST_P(GuardedWrite, GoesOnlyIntoTheVersionReadAndSaysWhyNot) {
     else EXPECT_FALSE(fs::is_regular_file(tree.Fs("s/sitzung.dat")));
     fs::permissions(tree.Fs("s"), fs::perms::owner_all, fs::perm_options::add);
     EXPECT_LE(tree.Names("s").size(), 1u) << "nothing is left beside the file";
+    // The next run, once the step has let go, finds each file as it was or as written, and no
+    // record stays.
+    step = ProfileStep(tree.Path("s/sitzung.dat"));
+    for (const platform::Recovery& recovery : platform::RecoverInterruptedWrites())
+        EXPECT_NE(recovery.kind, platform::Recovery::Kind::kKept) << recovery.file;
+    EXPECT_TRUE(fs::is_empty(platform::test_hooks::record_folder));
 }
 
 INSTANTIATE_TEST_SUITE_P(Changes, GuardedWrite, ::testing::ValuesIn(kGuards),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-// A write ended at any moment, as a crash ends it, leaves the file as it was or as patched, and
-// nothing beside it; the one exception is named below. The write runs in a child process that
-// dies at the stage.
+// A write ended at any moment, as a crash ends it, leaves the file as it was or as patched once
+// the next run has gone over the records, and nothing beside it nor any record. The write runs
+// in a child process that dies at the stage; writes may be cut short before, as on a full disk.
 struct StageCase {
     const char* name;
     std::string before;
     WriteStage stage;
-    std::string after;  // what the file holds after the death
+    std::string after;  // what the file holds after the death and the next run
+    int edit_cut = -1;      // the write stops after this many bytes; -1: it does not
+    int put_back_cut = -1;  // and its put-back after this many
 };
 
 void PrintTo(const StageCase& c, std::ostream* os) { *os << c.name; }
@@ -500,12 +559,17 @@ const StageCase kStages[] = {
     {"same_length_held", kRead, WriteStage::kHeld, kRead},
     {"same_length_written", kRead, WriteStage::kWrittenInPlace, kPatched},
     {"longer_held", kUnterminated, WriteStage::kHeld, kUnterminated},
+    {"longer_recorded", kUnterminated, WriteStage::kRecorded, kUnterminated},
+    {"longer_part_written", kUnterminated, WriteStage::kPartWritten, kUnterminated, 1},
     {"longer_written", kUnterminated, WriteStage::kWrittenInPlace, kPatched},
     {"shorter_held", kShorter, WriteStage::kHeld, kShorter},
-    // Between the write and the cut to the new size, the old file's last bytes are still there
-    // once more: the one moment a death leaves neither version.
-    {"shorter_written_not_yet_cut", kShorter, WriteStage::kWrittenInPlace, kPatched + "\r\n"},
+    {"shorter_recorded", kShorter, WriteStage::kRecorded, kShorter},
+    {"shorter_part_written", kShorter, WriteStage::kPartWritten, kShorter, 12},
+    // Between the write and the cut to the new size, the old file's last bytes are there once
+    // more: the record puts the file back as it was.
+    {"shorter_written_not_yet_cut", kShorter, WriteStage::kWrittenInPlace, kShorter},
     {"shorter_cut", kShorter, WriteStage::kCut, kPatched},
+    {"shorter_put_back_part_written", kShorter, WriteStage::kPutBackPartWritten, kShorter, 12, 10},
 };
 
 constexpr const char* kStageVariable = "VEMOR_DIE_AT_WRITE_STAGE";
@@ -516,10 +580,14 @@ TEST_P(WriteStages, LeaveTheFileWholeWhereverTheProcessEnds) {
     const StageCase& c = GetParam();
     TempTree tree;
     tree.File("s/sitzung.dat", c.before);
-    const std::string order = std::to_string(static_cast<int>(c.stage)) + "|" + tree.Path("s/sitzung.dat");
+    const std::string order = std::to_string(static_cast<int>(c.stage)) + "|" + std::to_string(c.edit_cut) + "|" +
+                              std::to_string(c.put_back_cut) + "|" + tree.Path("s/sitzung.dat");
     EXPECT_EQ(test::RunTestInChild("WriteStages.DISABLED_Child", kStageVariable, order), 137) << "the child died there";
+    for (const platform::Recovery& recovery : platform::RecoverInterruptedWrites())
+        EXPECT_NE(recovery.kind, platform::Recovery::Kind::kKept) << recovery.problem.text;
     EXPECT_EQ(tree.Read("s/sitzung.dat"), c.after);
     EXPECT_EQ(tree.Names("s"), (std::vector<std::string>{"sitzung.dat"}));
+    EXPECT_TRUE(fs::is_empty(platform::test_hooks::record_folder)) << "no record is left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, WriteStages, ::testing::ValuesIn(kStages),
@@ -527,16 +595,59 @@ INSTANTIATE_TEST_SUITE_P(Stages, WriteStages, ::testing::ValuesIn(kStages),
 
 // The child: patches the file it is given and dies at the stage it is given.
 TEST(WriteStages, DISABLED_Child) {
-    const std::string order = test::ChildVariable(kStageVariable);
-    ASSERT_NE(order.find('|'), std::string::npos) << "run by WriteStages only";
-    const auto stage = static_cast<WriteStage>(std::stoi(order.substr(0, order.find('|'))));
-    const std::string file = order.substr(order.find('|') + 1);
-    platform::test_hooks::write_stage = [stage](WriteStage reached) {
-        if (reached == stage) test::DieNow();
+    std::istringstream order(test::ChildVariable(kStageVariable));
+    std::string stage, edit_cut, put_back_cut, file;
+    ASSERT_TRUE(std::getline(order, stage, '|') && std::getline(order, edit_cut, '|') &&
+                std::getline(order, put_back_cut, '|') && std::getline(order, file))
+        << "run by WriteStages only";
+    const auto dying = static_cast<WriteStage>(std::stoi(stage));
+    platform::test_hooks::write_stage = [dying](WriteStage reached) {
+        if (reached == dying) test::DieNow();
+    };
+    const int cuts[] = {std::stoi(edit_cut), std::stoi(put_back_cut)};
+    platform::test_hooks::cut_write = [cuts](platform::test_hooks::WriteCall call) -> std::optional<std::size_t> {
+        const int cut = cuts[call == platform::test_hooks::WriteCall::kEdit ? 0 : 1];
+        return cut < 0 ? std::nullopt : std::optional<std::size_t>(cut);
     };
     ProfileStep step(file);
     step.Read("Optionen", "Normdaten", "", 128);
     step.Write("Optionen", "Normdaten", "1");
+}
+
+// What a file may hold that a write of another length, or its put-back, left part-way: the
+// record is applied to these and to no other.
+TEST(RecordJudges, OnlyWhatTheWriteCanHaveLeft) {
+    using platform::LeftState;
+    // "0.0\r\nB=2\r\n" rewritten as "1\r\nB=2\r\n" from offset 10.
+    const std::string before = "Normdaten=0.0\r\nB=2\r\n";
+    const platform::RecoveryRecord record =
+        platform::RecordOf("f", {1, 2}, before, 10, "1\r\nB=2\r\n");
+    const struct {
+        std::string file;
+        LeftState state;
+    } cases[] = {
+        {before, LeftState::kOriginal},
+        {"Normdaten=1\r\nB=2\r\n", LeftState::kIntended},
+        {"Normdaten=1\r\nB=2\r\n\r\n", LeftState::kPartWay},  // written, not yet cut
+        {"Normdaten=1.0\r\nB=2\r\n", LeftState::kPartWay},      // the first byte only
+        {"Normdaten=0\r\nB=2\r\n", LeftState::kPartWay},        // cut, the first byte put back
+        {"Normdaten=0.0\r\n2\r\n", LeftState::kPartWay},          // cut, then put back part-way
+        {"Normdaten=1\r\nB=2\r\nB", LeftState::kOther},           // the old end, but a byte it never had
+        {"Normdaten=1\r\nB=2\r", LeftState::kOther},              // shorter than either
+        {"Normdaten=0.0\r\nB=2\r\nX", LeftState::kOther},        // longer than either
+        {"Normdaten=5\r\nB=2\r\n", LeftState::kOther},           // a byte neither wrote
+        {"normdaten=1\r\nB=2\r\n", LeftState::kOther},           // before the offset
+        {"Normdaten", LeftState::kOther},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::Judge(record, c.file), c.state) << c.file;
+    // The record reads back as written, and nothing cut short of its end passes for one.
+    const std::string text = platform::RecordText(record);
+    const std::optional<platform::RecoveryRecord> read = platform::ParseRecord(text);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::tie(read->path, read->identity, read->offset, read->before_hash, read->original, read->intended),
+              std::tie(record.path, record.identity, record.offset, record.before_hash, record.original, record.intended));
+    for (const std::size_t cut : {std::size_t{0}, text.size() / 2, text.size() - 1})
+        EXPECT_FALSE(platform::ParseRecord(text.substr(0, cut))) << cut;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #endif
 
 #include "profile.h"
+#include "test_hooks.h"
 #include "support/temp_tree.h"
 
 namespace vemor {
@@ -160,6 +161,7 @@ TEST_P(WriteKeeps, IdentityNamesAndAttributes) {
     std::vector<std::string> names{c.stored_as};
     if (c.second_name) names.insert(names.begin(), "kopie.dat");
     EXPECT_EQ(tree.Names("s"), names) << "nothing is left beside the file, which keeps its name";
+    EXPECT_TRUE(fs::is_empty(platform::test_hooks::record_folder)) << "the record of the moved bytes went with the write";
 }
 
 INSTANTIATE_TEST_SUITE_P(Patches, WriteKeeps, ::testing::ValuesIn(kKeepCases),

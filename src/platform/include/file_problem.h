@@ -21,11 +21,16 @@ struct FileProblem {
         kNoSpace,   // the disk, or the user's share of it, is full
         kBadName,   // no file can have that name: a character a name may not hold
         kNoMemory,  // too large to be held in memory
+        kNoRecord,  // no record of the bytes a write would move could be kept: nothing was written
         kOther,     // anything else the system reported
     };
     Kind kind;
     std::uint32_t code = 0;  // errno or the Windows error code; 0 where no call failed
     std::string text = {};   // the system's message for code
+    // A file a failed write left damaged, which could not be put back as it was: the record
+    // that keeps its original bytes, from which a later run writes them back. Kind, code and
+    // text then say why putting it back failed.
+    std::string kept_in = {};
 
     bool operator==(const FileProblem&) const = default;
 };

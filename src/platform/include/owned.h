@@ -1,14 +1,30 @@
 #pragma once
 
-#include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace vemor::platform {
 
+// The value a kind of handle has when it leads nowhere. Each kind names its own, as the system
+// gives it (-1 for a descriptor, INVALID_HANDLE_VALUE for a file opened on Windows, null for a
+// process), so that an empty owner hands on a value every call refuses rather than one that
+// leads somewhere: 0 is standard input on POSIX.
+template <auto Value>
+struct InvalidIs {
+    static auto value() { return Value; }
+};
+
+// Pointers are empty when null; any other kind of handle has to say what empty means.
+template <typename Handle>
+struct NullHandle {
+    static_assert(std::is_pointer_v<Handle>, "name the handle's invalid value");
+    static Handle value() { return nullptr; }
+};
+
 // The one owner of a handle the system gave us: it is closed exactly once, when the owner
 // goes or when Close() is called, on every path out, thrown failures included. Move-only,
-// so no copy can close it a second time.
-template <typename Handle, typename Closer>
+// so no copy can close it a second time. An owner given the invalid value owns nothing.
+template <typename Handle, typename Closer, typename Invalid = NullHandle<Handle>>
 class Owned {
 public:
     using Status = decltype(std::declval<Closer&>()(std::declval<Handle>()));
@@ -17,12 +33,11 @@ public:
     explicit Owned(Handle handle, Closer closer = Closer{}) : handle_(handle), closer_(std::move(closer)) {}
     ~Owned() { Close(); }
 
-    Owned(Owned&& other) noexcept
-        : handle_(std::exchange(other.handle_, std::nullopt)), closer_(std::move(other.closer_)) {}
+    Owned(Owned&& other) noexcept : handle_(other.Release()), closer_(std::move(other.closer_)) {}
     Owned& operator=(Owned&& other) noexcept {
         if (this != &other) {
             Close();
-            handle_ = std::exchange(other.handle_, std::nullopt);
+            handle_ = other.Release();
             closer_ = std::move(other.closer_);
         }
         return *this;
@@ -30,22 +45,22 @@ public:
     Owned(const Owned&) = delete;
     Owned& operator=(const Owned&) = delete;
 
-    // The handle, or a null one when nothing is owned.
-    Handle get() const { return handle_.value_or(Handle{}); }
-    explicit operator bool() const { return handle_.has_value(); }
+    // The handle, or the invalid value when nothing is owned.
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != Invalid::value(); }
 
     // Gives the handle up to the caller, who closes it from now on.
-    Handle Release() { return *std::exchange(handle_, std::nullopt); }
+    Handle Release() { return std::exchange(handle_, Invalid::value()); }
 
     // Closes now, for callers that must know whether closing worked: the closer's own
     // status, or the status's default when nothing was owned.
     Status Close() {
-        if (!handle_) return Status{};
-        return closer_(*std::exchange(handle_, std::nullopt));
+        if (!*this) return Status{};
+        return closer_(Release());
     }
 
 private:
-    std::optional<Handle> handle_;
+    Handle handle_ = Invalid::value();
     [[no_unique_address]] Closer closer_;
 };
 

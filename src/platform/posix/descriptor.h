@@ -10,9 +10,10 @@
 
 namespace vemor::platform::posix {
 
-using Descriptor = Owned<int, CallTo<&::close>>;
+// Empty is -1, which every call refuses with EBADF.
+using Descriptor = Owned<int, CallTo<&::close>, InvalidIs<-1>>;
 
-// The descriptor a call returned, owned when it is one, empty when the call failed (-1).
+// The descriptor a call returned, owned when it is one, empty when the call failed.
 inline Descriptor Adopt(int fd) { return fd >= 0 ? Descriptor(fd) : Descriptor(); }
 
 inline Descriptor Open(const char* path, int flags) {

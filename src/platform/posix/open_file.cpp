@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -114,6 +115,48 @@ OpenFile OpenFile::Reopened(const std::string& path, FileProblem& problem) const
     return OpenFile(fd.Release());
 }
 
+OpenFile OpenFile::Again(const std::string& path, bool writable, FileProblem& problem) const {
+    int error = 0;
+    posix::Descriptor fd = OpenAgain(handle_.get(), path, writable ? kWriting : kReading, error);
+    if (!fd) problem = error == ESTALE ? Kind(FileProblem::Kind::kChanged, error) : Failed(error);
+    return fd ? OpenFile(fd.Release()) : OpenFile();
+}
+
+// flock alone: records lie on the local disk, where it holds, and a run holds only its own.
+OpenFile OpenFile::HeldRecord(const std::string& path, FileProblem& problem) {
+    posix::Descriptor fd = posix::Open(path.c_str(), kWriting | O_NOFOLLOW);
+    OpenFile record(fd.Release());
+    if (!record) {
+        problem = Failed(errno);
+        return {};
+    }
+    struct stat info {};
+    if (const Problem held = record.Hold()) problem = *held;
+    else if (fstat(record.handle_.get(), &info) != 0) problem = Failed(errno);
+    else if (!S_ISREG(info.st_mode)) problem = {FileProblem::Kind::kNotAFile};
+    else if (info.st_nlink == 0) problem = {FileProblem::Kind::kMissing};  // removed by the run that held it
+    else return record;
+    return {};
+}
+
+Problem OpenFile::Hold() const {
+    if (flock(handle_.get(), LOCK_EX | LOCK_NB) == 0) return std::nullopt;
+    return errno == EWOULDBLOCK ? Kind(FileProblem::Kind::kLocked, errno) : Failed(errno);
+}
+
+Problem OpenFile::Remove(const std::string& path) const {
+    struct stat named {};
+    if (lstat(path.c_str(), &named) != 0) return Failed(errno);
+    struct stat held {};
+    if (fstat(handle_.get(), &held) != 0) return Failed(errno);
+    if (held.st_dev != named.st_dev || held.st_ino != named.st_ino) return Kind(FileProblem::Kind::kChanged, 0);
+    if (unlink(path.c_str()) != 0) return Failed(errno);
+    const std::string folder = posix::FolderWithSeparator(path);
+    const posix::Descriptor parent = posix::Open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent && fsync(parent.get()) != 0) return Failed(errno);
+    return std::nullopt;
+}
+
 // The file has no name until it is published, where the file system has unnamed files; on one
 // that has not, it is made under its name at once.
 OpenFile OpenFile::Unpublished(const std::string& path, FileProblem& problem) {
@@ -185,7 +228,27 @@ Problem OpenFile::WriteSome(std::uint64_t offset, std::string_view data, bool du
     return std::nullopt;
 }
 
-Problem OpenFile::Reserve(std::uint64_t size, std::uint64_t grown) const {
+namespace {
+
+// A file system that copies on write (btrfs, ZFS, bcachefs) needs new room for every byte
+// written again, which fallocate cannot set aside: a rewrite that finds none stops part-way,
+// and putting the old bytes back needs room as well. There the free room is asked first, with
+// some to spare for the file system's own records.
+bool CopiesOnWrite(const struct statfs& volume) {
+    constexpr unsigned long kBtrfs = 0x9123683E, kZfs = 0x2FC12FC1, kBcachefs = 0xCA451A4E;
+    const auto type = static_cast<unsigned long>(volume.f_type);
+    return type == kBtrfs || type == kZfs || type == kBcachefs;
+}
+
+}  // namespace
+
+Problem OpenFile::Reserve(std::uint64_t size, std::uint64_t grown, std::uint64_t rewritten) const {
+    constexpr std::uint64_t kSpare = 256 * 1024;
+    struct statfs volume {};
+    if (fstatfs(handle_.get(), &volume) == 0 && CopiesOnWrite(volume)) {
+        const auto free = static_cast<std::uint64_t>(volume.f_bavail) * static_cast<std::uint64_t>(volume.f_bsize);
+        if (free < rewritten + kSpare) return Kind(FileProblem::Kind::kNoSpace, ENOSPC);
+    }
     if (grown <= size) return std::nullopt;
     const auto length = static_cast<off_t>(grown - size);
     if (fallocate(handle_.get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(size), length) == 0) return std::nullopt;

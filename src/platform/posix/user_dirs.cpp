@@ -55,6 +55,14 @@ std::optional<std::string> ConfigHome() {
     return *home + "/.config";
 }
 
+std::optional<std::string> StateHome() {
+    const std::optional<std::string> state = Variable("XDG_STATE_HOME");
+    if (state && state->front() == '/') return state;
+    const std::optional<std::string> home = Variable("HOME");
+    if (!home) return std::nullopt;
+    return *home + "/.local/state";
+}
+
 std::optional<std::string> DocumentsFolder() {
     const std::optional<std::string> home = Variable("HOME");
     std::optional<std::string> documents;

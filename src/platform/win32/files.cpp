@@ -110,7 +110,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return Unlisted(problem, GetLastError());
-    const win32::OwnedHandle owner(handle);
+    const win32::OwnedFile owner(handle);
     std::vector<std::byte> buffer(64 * 1024);
     std::vector<FolderEntry> entries;
     for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;; kind = FileIdBothDirectoryInfo) {
@@ -160,7 +160,7 @@ std::optional<FolderId> IdentifyFolder(const std::string& path) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-    const win32::OwnedHandle folder(handle);
+    const win32::OwnedFile folder(handle);
     return IdentityOf(folder.get());
 }
 

@@ -18,7 +18,7 @@ std::optional<FileProblem> ExamineFolder(const std::string& path) {
     const HANDLE folder = CreateFileW(name.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folder == INVALID_HANDLE_VALUE) return win32::ProblemFromError(GetLastError());
-    const win32::OwnedHandle owner(folder);
+    const win32::OwnedFile owner(folder);
     return std::nullopt;
 }
 

@@ -99,6 +99,48 @@ OpenFile OpenFile::Reopened(const std::string& path, FileProblem& problem) const
     return OpenFile(file);
 }
 
+OpenFile OpenFile::Again(const std::string& path, bool writable, FileProblem& problem) const {
+    const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    HANDLE file = ReOpenFile(handle_.get(), access, kShareAll, 0);
+    DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (file == INVALID_HANDLE_VALUE && Unsupported(error)) {
+        file = CreateFileW(win32::FilePath(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = GetLastError();
+        if (file != INVALID_HANDLE_VALUE && IdentityOf(file) != IdentityOf(handle_.get())) {
+            CloseHandle(file);
+            problem = {FileProblem::Kind::kChanged};
+            return {};
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        problem = Failed(error);
+        return {};
+    }
+    return OpenFile(file);
+}
+
+// Sharing reading only, as the run that made it does: a record another run holds, or one
+// still marked for deletion, opens for neither.
+OpenFile OpenFile::HeldRecord(const std::string& path, FileProblem& problem) {
+    const HANDLE file = CreateFileW(win32::FilePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        problem = Failed(GetLastError());
+        return {};
+    }
+    return OpenFile(file);
+}
+
+// A record is made sharing reading only, which holds it already.
+Problem OpenFile::Hold() const { return std::nullopt; }
+
+// Gone once its last handle closes, whatever its name leads to by then.
+Problem OpenFile::Remove(const std::string&) const {
+    if (!MarkForDeletion(handle_.get(), true)) return Failed(GetLastError());
+    return std::nullopt;
+}
+
 // The file stands under its name from the start, marked for deletion until it is published,
 // so that it is gone with its handle however the process ends.
 OpenFile OpenFile::Unpublished(const std::string& path, FileProblem& problem) {
@@ -177,7 +219,8 @@ Problem OpenFile::WriteSome(std::uint64_t offset, std::string_view data, bool du
     return durably ? Flush() : std::nullopt;
 }
 
-Problem OpenFile::Reserve(std::uint64_t size, std::uint64_t grown) const {
+// NTFS writes a file's bytes again where they stand.
+Problem OpenFile::Reserve(std::uint64_t size, std::uint64_t grown, std::uint64_t) const {
     if (grown <= size) return std::nullopt;
     FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(grown);

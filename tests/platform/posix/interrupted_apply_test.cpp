@@ -18,8 +18,10 @@
 #include <set>
 #include <thread>
 
+#include "recovery.h"
 #include "support/result_text.h"
 #include "support/temp_tree.h"
+#include "test_hooks.h"
 
 namespace vemor {
 namespace {
@@ -185,6 +187,10 @@ TEST(InterruptedApply, LeavesEachFileOriginalOrPatchedAndNothingElse) {
                 status = waited;
             }
 
+            // The next run first writes back what a write cut off left, from its record.
+            for (const platform::Recovery& recovery : platform::RecoverInterruptedWrites())
+                EXPECT_NE(recovery.kind, platform::Recovery::Kind::kKept) << recovery.file;
+            EXPECT_TRUE(fs::is_empty(platform::test_hooks::record_folder)) << "a record stayed";
             const std::set<std::string> files = FilesIn(tree);
             for (const std::string& file : files) EXPECT_TRUE(expected_files.contains(file)) << "left: " << file;
             for (const std::string& file : expected_files) EXPECT_TRUE(files.contains(file)) << "lost: " << file;

@@ -5,9 +5,12 @@
 
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -165,6 +168,51 @@ TEST(PosixWriteFile, OnAFullDiskWritesOnlyWhatNeedsNoRoom) {
         EXPECT_EQ(tree.Names(root + "/A/s").size(), c.second_name ? 2u : 1u) << c.folder;
     }
     umount2(tree.Path("disk").c_str(), MNT_DETACH);
+}
+
+// On a volume that copies on write, a value of another length rewrites the file's tail into new
+// room, which a nearly full volume lacks, and so would putting the old tail back: a hard-linked
+// session of 570 KB is left whole, or patched, never torn. Loop-mounting a btrfs image takes
+// root, mkfs.btrfs and a loop device.
+TEST(PosixWriteFile, OnANearlyFullCopyOnWriteVolumeTheFileIsWholeOrPatched) {
+    TempTree tree;
+    tree.Folder("disk");
+    const std::string image = tree.Path("btrfs.img"), disk = tree.Path("disk");
+    const std::string make = "truncate -s 128M '" + image + "' && mkfs.btrfs -q '" + image + "' >/dev/null 2>&1 && mount -o loop '" +
+                             image + "' '" + disk + "' 2>/dev/null";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "cannot loop-mount a btrfs volume here (root, mkfs.btrfs, loop devices)";
+    std::string session = test::SessionFile("Voll", test::kShortForm1, "0.0");
+    for (int line = 0; session.size() < 570000; ++line) session += "Zeile" + std::to_string(line) + "=" + std::string(40, 'x') + "\r\n";
+    const std::string patched = session.substr(0, session.find("Normdaten=")) + "Normdaten=1" +
+                                session.substr(session.find("Normdaten=") + 13);
+    for (const std::uint64_t free_kib : {128, 384}) {
+        tree.File("disk/A/user.dat", test::ClientFile("A", "B"));
+        tree.File("disk/A/s/sitzung.dat", session);
+        fs::create_hard_link(tree.Fs("disk/A/s/sitzung.dat"), tree.Fs("disk/A/kopie.dat"));
+        {
+            std::ofstream filler(tree.Fs("disk/filler"), std::ios::binary);
+            const std::string block(1 << 20, 'x');
+            while (filler.write(block.data(), block.size())) {
+            }
+        }
+        // Gives room back until the volume, once its changes are on disk, tells that much free.
+        for (std::uintmax_t size = fs::file_size(tree.Fs("disk/filler"));; size -= 16 * 1024) {
+            sync();
+            struct statvfs volume {};
+            ASSERT_EQ(statvfs(disk.c_str(), &volume), 0);
+            if (volume.f_bavail * volume.f_frsize >= free_kib * 1024) break;
+            fs::resize_file(tree.Fs("disk/filler"), size);
+        }
+        CliOutput output;
+        EXPECT_EQ(RunCli({"apply", tree.Path("disk")}, output), kNotPatched) << free_kib << " KiB free: " << output.err;
+        EXPECT_EQ(output.err, "vemor-patch: " + tree.Path("disk/A/s/sitzung.dat") + ": not patched: no space left on the device\n");
+        const std::string now = tree.Read("disk/A/s/sitzung.dat");
+        EXPECT_TRUE(now == session || now == patched) << free_kib << " KiB free: torn";
+        EXPECT_EQ(tree.Read("disk/A/kopie.dat"), now);
+        fs::remove_all(tree.Fs("disk/A"));
+        fs::remove(tree.Fs("disk/filler"));
+    }
+    umount2(disk.c_str(), MNT_DETACH);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include "modPatch72_01.h"
 #include "modSpezial.h"
+#include "posix/user_dirs.h"
+#include "record_folder.h"
 #include "state.h"
 #include "support/environment.h"
 #include "support/temp_tree.h"
@@ -67,6 +69,39 @@ TEST(DesktopFolders, FollowTheXdgConventions) {
         EXPECT_EQ(GetAppDataPath(), c.app_data) << c.what;
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(AppPath + "vemor_tests")) << AppPath;
+}
+
+// Where the records of moved bytes are kept: the state folder, never a relative one.
+TEST(DesktopFolders, StateFolderFollowsTheXdgConventions) {
+    const struct {
+        std::optional<std::string> home, state, expected;
+    } cases[] = {
+        {"/home/anna", {}, "/home/anna/.local/state"},
+        {"/home/anna", "/var/lib/praxis", "/var/lib/praxis"},
+        {"/home/anna", "state", "/home/anna/.local/state"},
+        {"/home/anna", "", "/home/anna/.local/state"},
+        {{}, "/var/lib/praxis", "/var/lib/praxis"},
+        {{}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        ScopedVariable home_variable("HOME", c.home);
+        ScopedVariable state_variable("XDG_STATE_HOME", c.state);
+        EXPECT_EQ(platform::posix::StateHome(), c.expected) << c.home.value_or("-") << " " << c.state.value_or("-");
+    }
+    // Made for the user alone; one that others may write in is not used, since records are
+    // written back into client files.
+    TempTree tree;
+    ScopedVariable state_variable("XDG_STATE_HOME", tree.Path("state"));
+    for (const auto& [mode, usable] : {std::pair{std::filesystem::perms::owner_all, true},
+                                       std::pair{std::filesystem::perms::all, false}}) {
+        platform::FileProblem problem{platform::FileProblem::Kind::kOther};
+        std::string where;
+        const std::optional<std::string> folder = platform::StateFolder(true, problem, where);
+        EXPECT_EQ(folder, usable ? std::optional(where + "/") : std::nullopt);
+        EXPECT_EQ(where, tree.Path("state/vemor-patch"));
+        EXPECT_EQ(std::filesystem::status(where).permissions(), mode);
+        std::filesystem::permissions(where, std::filesystem::perms::all);
+    }
 }
 
 TEST(DesktopFolders, AnswerLikeTheRegistry) {
