@@ -38,8 +38,9 @@ readonly WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)
 # The 32-bit programs: their compilers, and Wine's 32-bit half, which Debian has for i386 only.
 readonly WINDOWS_X86_PACKAGES=(g++-mingw-w64-i686-posix wine32:i386)
 readonly SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev)  # the latter holds libFuzzer
-# The tests read numbers in a German locale too; its sources are in locales.
-readonly TEST_PACKAGES=(locales)
+# The tests read numbers in a German locale too, its sources in locales; one writes on a nearly
+# full btrfs volume it makes with btrfs-progs.
+readonly TEST_PACKAGES=(locales btrfs-progs)
 readonly TEST_LOCALE=de_DE.UTF-8
 
 # ensure_locale NAME: generates a locale such as de_DE.UTF-8 when run as root, otherwise

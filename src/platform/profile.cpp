@@ -44,13 +44,14 @@ std::string CutTrailingBlanks(std::string text) {
 // name still leads to the file read. Gone from under the name, it has been moved, renamed or
 // removed since, and is written nowhere; another file there is a change the caller judges anew.
 std::optional<FileProblem> OpenAgain(FileReading& read) {
-    FileReading now = ReadProfileFile(read.path, true, [](std::uint64_t) { return false; });
-    if (now.problem) {
-        if (now.problem->kind == FileProblem::Kind::kMissing) return FileProblem{FileProblem::Kind::kMoved};
-        return now.problem;
-    }
-    if (!read.identity || now.identity != read.identity) return FileProblem{FileProblem::Kind::kChanged};
-    read.file = std::move(now.file);
+    test_hooks::Reading(read.path);
+    FileProblem refused{FileProblem::Kind::kOther};
+    std::string opened;
+    OpenFile file = OpenFile::ForReading(read.path, opened, refused);
+    if (!file) return refused.kind == FileProblem::Kind::kMissing ? FileProblem{FileProblem::Kind::kMoved} : refused;
+    // Whether it is the file read the write asks it, with the facts it needs anyway.
+    if (opened != read.path || !read.identity) return FileProblem{FileProblem::Kind::kChanged};
+    read.file = std::move(file);
     return std::nullopt;
 }
 

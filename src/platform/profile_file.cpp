@@ -221,9 +221,10 @@ EditOutcome WriteProfileEdit(const FileReading& read, const ByteEdit& edit) {
     FileFacts facts;
     if (!held) outcome.problem = refused;
     else outcome.problem = held.Facts(facts, {.identity = true, .protection = true});
+    // A file read and let go was opened again by its name, which may lead elsewhere by now.
+    if (!outcome.problem && (facts.unnamed || (read.identity && facts.identity != read.identity))) outcome.problem = Changed();
     // Write-protected, also for an administrator or root, whom the system would let write.
     if (!outcome.problem && facts.read_only) outcome.problem = FileProblem{FileProblem::Kind::kReadOnly};
-    if (!outcome.problem && facts.unnamed) outcome.problem = Changed();
     if (!outcome.problem) outcome.problem = Unchanged(read, held);
     if (!outcome.problem && !facts.identity) outcome.problem = FileProblem{FileProblem::Kind::kOther};
     if (outcome.problem) return outcome;
