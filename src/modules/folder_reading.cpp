@@ -34,12 +34,12 @@ std::optional<FolderReading> ReadFolderAt(const FolderToRead& at, const std::str
     if (auto listed = platform::ListFolder(at.folder, pattern, &reading.id, &reading.problem))
         reading.entries = std::make_shared<const std::vector<FolderEntry>>(std::move(*listed));
     if (!reading.id) reading.id = IdentityOf(at);
-    // A step for the file found; made ahead, read now, unless the reading is to stop.
+    // A step for the file found; read ahead now, unless the reading is to stop.
     const auto step = [&](std::optional<platform::ProfileStep>& made, const std::string& name, bool& read_ahead) {
         made.emplace(at.folder + name);
         if (!fits) return true;
         if (stop && *stop) return false;
-        made->ReadNow([&](std::uint64_t size) { return read_ahead = fits(size); });
+        read_ahead = made->ReadAhead(fits);
         return true;
     };
     const auto* listed = reading.entries.get();

@@ -34,16 +34,15 @@ struct FolderReading {
     platform::FoundFile session;  // sitzung.dat
     std::optional<platform::ProfileStep> client_step;
     std::optional<platform::ProfileStep> session_step;
-    bool first_visit = true;  // the run's first visit to the folder, where its identity is known
-    // The session file's bytes read ahead of the scan; a file too large for the bounds is only
-    // opened then, and read when the scan comes to it.
+    // The session file's bytes read ahead of the scan and the file let go; a file too large
+    // for the bounds is read when the scan comes to it.
     bool session_read_ahead = false;
 };
 
 // Lists the folder, identifies it and looks its two files up, as the scan asks, and makes a
-// step for each file found. Where fits is given, the steps are read now, each within what fits
-// says of its size, and stop, once set, ends the reading between two files: nothing is then
-// given back.
+// step for each file found. Where fits is given, the steps are read now and their files let go,
+// each within what fits says of its size, and stop, once set, ends the reading between two
+// files: nothing is then given back.
 std::optional<FolderReading> ReadFolderAt(const FolderToRead& at, const std::string& pattern,
                                           const std::function<bool(std::uint64_t size)>& fits = {},
                                           const std::atomic<bool>* stop = nullptr);

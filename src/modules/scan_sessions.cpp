@@ -6,10 +6,13 @@
 #include <deque>
 #include <limits>
 #include <optional>
+#include <set>
+#include <utility>
 #include <string_view>
 #include <vector>
 
 #include "files.h"
+#include "folder_state.h"
 #include "error_report.h"
 #include "failures.h"
 #include "profile_values.h"
@@ -94,9 +97,9 @@ enum class Reading {
     kAgain,      // read once more after the write found the reading ahead out of date
 };
 
-bool ChangedSinceRead(const platform::ProfileStep& step) {
+bool WriteFoundThe(platform::FileProblem::Kind kind, const platform::ProfileStep& step) {
     const auto problem = step.WriteProblem();
-    return problem && problem->kind == platform::FileProblem::Kind::kChanged;
+    return problem && problem->kind == kind;
 }
 
 void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std::string& folder_name, Reading reading) {
@@ -119,12 +122,19 @@ void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std:
         return;
     }
     WriteIniValue(step, "Optionen", "Normdaten", "1");
-    if (reading == Reading::kAhead && ChangedSinceRead(step)) {
+    if (reading == Reading::kAhead && WriteFoundThe(platform::FileProblem::Kind::kChanged, step)) {
         // Read before the scan came to it, and changed since: had the scan read it now, it
         // would have judged what it holds now, once. The step lets go of the file first.
         --run.session_count;
         step = platform::ProfileStep(std::string(file));
         SessionStep(run, step, folder_name, Reading::kAgain);
+        return;
+    }
+    if (reading == Reading::kAhead && WriteFoundThe(platform::FileProblem::Kind::kMoved, step)) {
+        // No longer in the tree where the scan came to it: no session of this run, written
+        // nowhere, and said why.
+        --run.session_count;
+        Report(run, {ScanReport::Kind::kWriteFailed, file, *step.WriteProblem()});
         return;
     }
     const ProfileValue read_back = ReadIniValue(step, "Optionen", "Normdaten", "0");
@@ -146,21 +156,40 @@ void SessionStep(const ScanContext& run, platform::ProfileStep& step, const std:
     Report(run, NotPatched(step, file, read_back));
 }
 
+bool IsSubfolder(const platform::FolderEntry& entry) {
+    return entry.is_folder && entry.name != "." && entry.name != "..";
+}
+
+std::optional<std::uint64_t> VolumeOf(const std::optional<platform::FolderId>& id) {
+    return id ? std::optional(id->volume) : std::nullopt;
+}
+
+// Decided once, before the first folder: readers save time where every call is a round trip
+// and only cost it where answers come at once.
+bool ReadsAhead(const ScanContext& run, const std::string& root) {
+    if (run.reading_ahead != ReadingAhead::kByVolume) return run.reading_ahead == ReadingAhead::kOn;
+    const std::optional<std::string> setting = platform::EnvironmentValue(kReadAheadSetting);
+    if (setting == "on" || setting == "off") return setting == "on";
+    return platform::IsRemoteFolder(root);
+}
+
 // One run, depth first. The levels are kept on an explicit stack, each with its entries
 // read up front, so neither a deep tree nor many open enumerations can exhaust anything.
 class ScanRun {
 public:
-    explicit ScanRun(const ScanContext& context) : run_(context), ahead_(context.pattern, context.cancel) {}
+    explicit ScanRun(const ScanContext& context) : run_(context) {}
 
     void Run(const std::string& root) {
+        if (run_.cancel != 0) return;
+        if (ReadsAhead(run_, root)) ahead_.emplace(run_.pattern, run_.cancel);
         std::optional<platform::FolderId> id;
         Entries entries;
         if (auto listed = platform::ListFolder(root, run_.pattern, &id))
             entries = std::make_shared<const std::vector<platform::FolderEntry>>(std::move(*listed));
         if (entries && !id) id = platform::IdentifyFolder(root);
-        if (id) ahead_.Visit(*id);
-        if (entries) ahead_.Offer({}, root, entries, VolumeOf(id));
-        PushLevel(root, std::move(entries), id, {});
+        if (id) visited_.insert(*id);
+        PushLevel(root, std::move(entries), id);
+        if (ahead_) Plan();
         while (!levels_.empty()) {
             Level& level = levels_.back();
             if (level.next == level.entries->size()) {
@@ -170,10 +199,12 @@ public:
             // Between two entries nothing is half done: the place to end early.
             if (run_.cancel != 0) return;
             // Levels live in a deque, so this one stays put while Examine adds the next.
-            const auto index = static_cast<std::uint32_t>(level.next++);
+            const std::size_t index = level.next++;
             const platform::FolderEntry& entry = (*level.entries)[index];
             if (run_.observers.entry) run_.observers.entry(level.folder + entry.name);
+            if (!IsSubfolder(entry)) continue;
             Examine(level, index, entry);
+            if (ahead_) Plan();
         }
     }
 
@@ -183,60 +214,83 @@ private:
         Entries entries;
         std::size_t next = 0;
         std::optional<std::uint64_t> volume;  // the folder's volume, where its identity is known
-        Place place;
+        // Its subfolders handed to the readers and not yet examined, by index, and how far
+        // into its entries they reach.
+        std::deque<std::pair<std::size_t, ReadAhead::Handed>> ahead = {};
+        std::size_t handed = 0;
     };
 
-    static std::optional<std::uint64_t> VolumeOf(const std::optional<platform::FolderId>& id) {
-        return id ? std::optional(id->volume) : std::nullopt;
+    bool PushLevel(const std::string& folder, Entries entries, std::optional<platform::FolderId> id) {
+        if (!entries || run_.cancel != 0) return false;
+        levels_.push_back({folder, std::move(entries), 0, VolumeOf(id)});
+        return true;
     }
 
-    bool PushLevel(const std::string& folder, Entries entries, std::optional<platform::FolderId> id, Place place) {
-        if (!entries || run_.cancel != 0) return false;
-        levels_.push_back({folder, std::move(entries), 0, VolumeOf(id), std::move(place)});
-        return true;
+    // The readers' window: the folders this run enters next, as far as it knows them, the
+    // deepest level's first.
+    void Plan() {
+        std::vector<ReadAhead::Handed> next;
+        const auto full = [&] { return next.size() == ReadAhead::kMostFolders; };
+        for (auto level = levels_.rbegin(); level != levels_.rend() && !full(); ++level) {
+            for (auto folder = level->ahead.begin(); folder != level->ahead.end() && !full(); ++folder)
+                next.push_back(folder->second);
+            for (; level->handed < level->entries->size() && !full(); ++level->handed) {
+                const platform::FolderEntry& entry = (*level->entries)[level->handed];
+                if (level->handed < level->next || !IsSubfolder(entry)) continue;
+                next.push_back(ReadAhead::Hand({level->folder + entry.name + platform::kSeparator, entry, level->volume}));
+                level->ahead.emplace_back(level->handed, next.back());
+            }
+        }
+        ahead_->Plan(std::move(next));
+    }
+
+    // The folder's reading: a reader's where one has read it, else the scan's own, its files
+    // read when their values are asked for. Nothing where the run was stopped while a reader
+    // was at it, whatever that reader is stuck in.
+    std::optional<FolderReading> Read(Level& level, std::size_t index, const FolderToRead& at) {
+        std::optional<FolderReading> read;
+        if (ahead_ && !level.ahead.empty() && level.ahead.front().first == index) {
+            const ReadAhead::Handed folder = std::move(level.ahead.front().second);
+            level.ahead.pop_front();
+            if (!ahead_->Take(folder, read)) return std::nullopt;
+        }
+        if (!read) read = ReadFolderAt(at, run_.pattern);
+        return read;
     }
 
     // A failure ends the examination of this subfolder and everything below it; the
     // level goes on with its next entry, so one damaged file hides nothing else.
-    void Examine(const Level& level, std::uint32_t index, const platform::FolderEntry& entry) {
-        if (!entry.is_folder || entry.name == "." || entry.name == "..") return;
+    void Examine(Level& level, std::size_t index, const platform::FolderEntry& entry) {
         const std::string sub = level.folder + entry.name;
-        Place place = level.place;
-        place.push_back(static_cast<char32_t>(index));
-        bool descends = false;
         try {
             const std::string inner = sub + platform::kSeparator;
             // One reading of the folder serves both lookups and, afterwards, its own level.
-            FolderReading read = ahead_.Take(place, {inner, entry, level.volume});
-            if (!read.first_visit) {
-                ahead_.Forget(place);
-                return;
-            }
+            std::optional<FolderReading> read = Read(level, index, {inner, entry, level.volume});
+            if (!read || (read->id && !visited_.insert(*read->id).second)) return;
             // Its own files may still be reachable by name; what lies below it is not.
-            if (!read.entries && read.problem.kind != platform::FileProblem::Kind::kMissing)
-                Report(run_, {ScanReport::Kind::kFolderUnreadable, sub, read.problem});
+            if (!read->entries && read->problem.kind != platform::FileProblem::Kind::kMissing)
+                Report(run_, {ScanReport::Kind::kFolderUnreadable, sub, read->problem});
             // Each file is read under the name the folder holds it by, so that no other
             // spelling is tried first.
             // The lookup ignores letter case, so its answer tells how the file is stored: a client
             // folder's file must be stored as user.dat exactly, and a USER.DAT makes no client
             // entry, while a session file counts in any spelling (SITZUNG.DAT, Sitzung.dat).
-            if (read.client.problem) throw BadFileName(inner + "user.dat", *read.client.problem);
-            if (read.client_step) ClientStep(run_, *read.client_step, entry.name);
-            if (read.session.problem) throw BadFileName(inner + "sitzung.dat", *read.session.problem);
-            if (read.session_step)
-                SessionStep(run_, *read.session_step, entry.name, read.session_read_ahead ? Reading::kAhead : Reading::kAtItsStep);
-            descends = PushLevel(inner, std::move(read.entries), read.id, place);
-            ahead_.Discard(std::move(read));
+            if (read->client.problem) throw BadFileName(inner + "user.dat", *read->client.problem);
+            if (read->client_step) ClientStep(run_, *read->client_step, entry.name);
+            if (read->session.problem) throw BadFileName(inner + "sitzung.dat", *read->session.problem);
+            if (read->session_step)
+                SessionStep(run_, *read->session_step, entry.name, read->session_read_ahead ? Reading::kAhead : Reading::kAtItsStep);
+            PushLevel(inner, std::move(read->entries), read->id);
             if (run_.observers.progress) run_.observers.progress();
         } catch (...) {
             ShowError(CaughtFailure(), kSilent);
         }
-        if (!descends) ahead_.Forget(place);
     }
 
     const ScanContext& run_;
     std::deque<Level> levels_;
-    ReadAhead ahead_;
+    std::set<platform::FolderId> visited_;
+    std::optional<ReadAhead> ahead_;  // last: its readers are let go first
 };
 
 }  // namespace

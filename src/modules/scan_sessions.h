@@ -20,6 +20,12 @@ struct ScanObservers {
     std::function<void(const std::string& entry_path)> entry;
 };
 
+// Whether reader threads read the folders the scan comes to next: where every call is a round
+// trip they save time, where answers come at once they only cost it. By the volume, unless the
+// environment variable kReadAheadSetting says "on" or "off".
+enum class ReadingAhead { kByVolume, kOn, kOff };
+inline constexpr const char* kReadAheadSetting = "VEMOR_PATCH_READ_AHEAD";
+
 // One run of the scan: what it walks, how, and where its findings go.
 struct ScanContext {
     std::string folder;  // the root
@@ -32,6 +38,7 @@ struct ScanContext {
     std::int32_t& session_count;  // raised for every session examined
     ScanObservers observers = {};
     std::string pattern = "*.*";  // the entries each level looks at
+    ReadingAhead reading_ahead = ReadingAhead::kByVolume;
 };
 
 // Walks the client-data tree below the context's folder and lists, or in a patch scan

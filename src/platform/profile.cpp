@@ -40,6 +40,20 @@ std::string CutTrailingBlanks(std::string text) {
     return text;
 }
 
+// A file read and let go, opened again by the name it was read by, for a write: only where the
+// name still leads to the file read. Gone from under the name, it has been moved, renamed or
+// removed since, and is written nowhere; another file there is a change the caller judges anew.
+std::optional<FileProblem> OpenAgain(FileReading& read) {
+    FileReading now = ReadProfileFile(read.path, true, [](std::uint64_t) { return false; });
+    if (now.problem) {
+        if (now.problem->kind == FileProblem::Kind::kMissing) return FileProblem{FileProblem::Kind::kMoved};
+        return now.problem;
+    }
+    if (!read.identity || now.identity != read.identity) return FileProblem{FileProblem::Kind::kChanged};
+    read.file = std::move(now.file);
+    return std::nullopt;
+}
+
 }  // namespace
 
 struct ProfileStep::State {
@@ -50,8 +64,7 @@ struct ProfileStep::State {
     // the read-back by name must find.
     bool wrote = false;
     std::optional<FileIdentity> written;
-    // Files done with, closed with the step: on a share each close is a round trip, which the
-    // caller may leave to another thread.
+    // Files done with, closed with the step.
     std::vector<OpenFile> spent;
 
     FileReading& Reading() {
@@ -79,8 +92,13 @@ ProfileStep::~ProfileStep() = default;
 ProfileStep::ProfileStep(ProfileStep&&) noexcept = default;
 ProfileStep& ProfileStep::operator=(ProfileStep&&) noexcept = default;
 
-void ProfileStep::ReadNow(const std::function<bool(std::uint64_t size)>& fits) {
-    if (!state_->reading) state_->reading = ReadProfileFile(state_->file, false, fits);
+bool ProfileStep::ReadAhead(const std::function<bool(std::uint64_t size)>& fits) {
+    if (state_->reading) return false;
+    FileReading reading = ReadProfileFile(state_->file, true, fits);
+    if (reading.unread) return false;
+    reading.file = {};
+    state_->reading = std::move(reading);
+    return true;
 }
 
 const std::string& ProfileStep::file() const { return state_->file; }
@@ -104,7 +122,9 @@ WriteResult ProfileStep::Write(const std::string& section, const std::string& ke
     State& step = *state_;
     const FileReading& read = step.Reading();
     EditOutcome outcome;
-    if (!test_hooks::lose_writes) outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
+    if (!read.problem && !read.file) outcome.problem = OpenAgain(*step.reading);
+    if (!outcome.problem && !test_hooks::lose_writes)
+        outcome = WriteProfileEdit(read, ProfileView(read.bytes).Set(section, key, value));
     // The next value comes from the file on disk, opened anew by its name. Where a file deleted
     // meanwhile keeps its name while open, handles of ours would let the read-back find it
     // there: they close first. Elsewhere they close with the step.

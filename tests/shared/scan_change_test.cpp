@@ -132,6 +132,7 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     const std::atomic<std::int16_t> cancel = 0;
     std::int32_t sessions = 0;
     ScanContext run{tree.Root(), apply, fixture.list, cancel, sessions};
+    run.reading_ahead = ReadingAhead::kOn;
     test::Moment changed;
     std::once_flag once;
     const auto change = [&] {
@@ -144,7 +145,7 @@ TEST_P(ScanUnderChange, EndsOnlyWhatTheChangeTouches) {
     const std::thread::id scan = std::this_thread::get_id();
     const test::ReadingHook held([&](const std::string& path) {
         if (ComesBefore(FolderOf(tree, path), c.at)) return;
-        // The scan reads ahead itself, too, while a reader keeps it waiting: then it is time.
+        // The scan reads a folder itself where no reader has begun it: then it is time.
         if (std::this_thread::get_id() == scan) change();
         else changed.Await();
     });

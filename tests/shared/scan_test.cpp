@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <thread>
+#include <utility>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -42,14 +45,17 @@ struct Result {
     std::vector<ScanReport> reports;
 };
 
-// entry, where given, sees each entry before it is examined and may stop the run.
+// entry, where given, sees each entry before it is examined and may stop the run. Readers read
+// ahead unless asked not to, whatever the volume.
 Result Walk(const TempTree& tree, bool apply, std::int16_t cancel = 0,
-            const std::function<void(const std::string&, std::atomic<std::int16_t>&)>& entry = nullptr) {
+            const std::function<void(const std::string&, std::atomic<std::int16_t>&)>& entry = nullptr,
+            ReadingAhead reading_ahead = ReadingAhead::kOn) {
     test::ScanFixture fixture;
     std::vector<ScanReport> reports;
     std::atomic<std::int16_t> cancelled = cancel;
     std::int32_t sessions = 0;
     ScanContext run{tree.Root(), apply, fixture.list, cancelled, sessions};
+    run.reading_ahead = reading_ahead;
     run.observers.report = [&](const ScanReport& report) { reports.push_back(report); };
     if (entry) run.observers.entry = [&](const std::string& path) { entry(path, cancelled); };
     RunScan(run);
@@ -217,14 +223,14 @@ const ScanCase kScanCases[] = {
 
 class Scan : public ::testing::TestWithParam<ScanCase> {};
 
-// Also where some answers take far longer than others: what is read ahead comes in another
-// order, and is taken in the scan's own.
+// Without readers, and with them also where some answers take far longer than others: what is
+// read ahead comes in another order, and is taken in the scan's own.
 TEST_P(Scan, ListsWhatThePreviewFinds) {
     TempTree tree;
     GetParam().build(tree);
-    for (const bool uneven : {false, true}) {
+    for (const auto& [ahead, uneven] : {std::pair(ReadingAhead::kOff, false), {ReadingAhead::kOn, false}, {ReadingAhead::kOn, true}}) {
         const test::ReadingHook slow(uneven ? test::SlowUnevenly : std::function<void(const std::string&)>());
-        const Result result = Walk(tree, false);
+        const Result result = Walk(tree, false, 0, nullptr, ahead);
         EXPECT_EQ(result.lines, GetParam().preview) << uneven;
         EXPECT_EQ(result.sessions, GetParam().sessions) << uneven;
         // Damaged data is read all the same: nothing here is for a report.
@@ -287,11 +293,20 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         std::optional<ScanReport::Kind> kind;  // the one report, if any
         std::optional<platform::FileProblem::Kind> why;
         std::string after = {};  // what the file holds then, where it says something
+        // A change once the session was read ahead: as the scan comes to its folder, or as it
+        // opens the file again to write it; and where the file is then.
+        std::function<void(const TempTree&)> at_its_step = {};
+        std::function<void(const TempTree&)> reopened = {};
+        std::string now_at = "A/1/sitzung.dat";
     };
     const auto patched_by_another = [](const TempTree& t, int) {
         t.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "1"));
         return test::Holder();
     };
+    const auto nothing = [](const TempTree&, int) { return test::Holder(); };
+    const TempTree elsewhere;
+    const std::string outside = "../" + std::filesystem::path(elsewhere.Root()).parent_path().filename().string() + "/1";
+    const std::string appended = SessionFile("Test 1", kShortForm1, "0") + "Rohwerte=" + std::string(100 * 1024, '8') + "\r\n";
     const std::string renamed = SessionFile("Neu", kShortForm1, "0");
     const std::string again = SessionFile("Neuer", kShortForm1, "0");
     const Case cases[] = {
@@ -324,6 +339,20 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
 #endif
          },
          false, {"A B", NotPatched("Test 1", "1")}, ScanReport::Kind::kWriteFailed, platform::FileProblem::Kind::kLocked},
+        // Its folder moved or renamed once the session was read ahead: the file is written
+        // nowhere, wherever it went.
+        {"moved_out_of_the_tree_after_the_read_ahead", nothing, false, {Empty(0)}, ScanReport::Kind::kWriteFailed,
+         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"), {},
+         [&](const TempTree& t) { std::filesystem::rename(t.Fs("A/1"), t.Fs(outside)); }, outside + "/sitzung.dat"},
+        {"renamed_within_the_tree_after_the_read_ahead", nothing, false, {Empty(0)}, ScanReport::Kind::kWriteFailed,
+         platform::FileProblem::Kind::kMoved, SessionFile("Test 1", kShortForm1, "0"), {},
+         [](const TempTree& t) { std::filesystem::rename(t.Fs("A/1"), t.Fs("A/0")); }, "A/0/sitzung.dat"},
+        // Beyond the bounds of reading ahead: read at its step, and judged on what it holds then.
+        {"large_file_replaced_once_its_folder_was_read_ahead", nothing, true, {"A B", Patched("Neu")}, std::nullopt,
+         std::nullopt, SessionFile("Neu", kShortForm1, "1"), [&](const TempTree& t) { t.File("A/1/sitzung.dat", renamed); }},
+        {"large_file_appended_to_once_its_folder_was_read_ahead", nothing, true, {"A B", Patched("Test 1")},
+         std::nullopt, std::nullopt, SessionFile("Test 1", kShortForm1, "1") + appended.substr(SessionFile("Test 1", kShortForm1, "0").size()),
+         [&](const TempTree& t) { t.File("A/1/sitzung.dat", appended); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -331,10 +360,15 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
         tree.File("A/user.dat", ClientFile("A", "B"));
         const std::string padding = c.large ? "Rohwerte=" + std::string(100 * 1024, '7') + "\r\n" : "";
         tree.File("A/1/sitzung.dat", SessionFile("Test 1", kShortForm1, "0") + padding);
-        // The scan comes to the session only once a reader has begun to read it ahead.
+        // The scan comes to the session only once a reader has begun to read it ahead; the
+        // scan's own reading of it, then, opens it again to write it.
         test::Moment begun;
+        const std::thread::id scan = std::this_thread::get_id();
+        bool reopened = false;
         const test::ReadingHook seen([&](const std::string& path) {
-            if (path == tree.Path("A/1/sitzung.dat")) begun.Arrive();
+            if (path != tree.Path("A/1/sitzung.dat")) return;
+            if (std::this_thread::get_id() != scan) begun.Arrive();
+            else if (c.reopened && !std::exchange(reopened, true)) c.reopened(tree);
         });
         test::Holder holder;
         int writes = 0;
@@ -343,16 +377,16 @@ TEST(ScanApply, ReportsPatchedOnlyForItsOwnWrite) {
             if (stage == WriteStage::kBegun && c.meanwhile) holder = c.meanwhile(tree, ++writes);
         };
         const Result result = Walk(tree, true, 0, [&](const std::string& entry, auto&) {
-            if (entry == tree.Path("A/1")) {
-                EXPECT_TRUE(begun.Await());
-            }
+            if (entry != tree.Path("A/1")) return;
+            EXPECT_TRUE(begun.Await());
+            if (c.at_its_step) c.at_its_step(tree);
         });
         platform::test_hooks::lose_writes = false;
         platform::test_hooks::write_stage = nullptr;
         EXPECT_EQ(result.lines, c.lines);
         ASSERT_EQ(result.reports.size(), c.kind ? 1u : 0u);
         if (!c.after.empty()) {
-            EXPECT_EQ(tree.Read("A/1/sitzung.dat"), c.after);
+            EXPECT_EQ(tree.Read(c.now_at), c.after);
         }
         if (!c.kind) continue;
         EXPECT_EQ(result.reports[0].kind, *c.kind);
@@ -404,6 +438,7 @@ TEST(ScanSessions, StopsBeforeTheNextEntryWhateverWasReadAhead) {
     tree.File("A/user.dat", ClientFile("A", "B"));
     tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
     tree.File("C/user.dat", ClientFile("C", "D"));
+    tree.File("C/0.txt", "");  // an entry before the sessions, where nothing is left half done
     tree.File("C/1/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
     // Read ahead, it gives a report, but only if the scan comes to it.
 #ifdef _WIN32
@@ -415,23 +450,27 @@ TEST(ScanSessions, StopsBeforeTheNextEntryWhateverWasReadAhead) {
 #endif
     struct Case {
         const char* stop_at;  // the entry at hand when the run is stopped; none: before it starts
+        const char* read_ahead;  // what a reader has begun by then; none: the readers are starting
         Lines lines;
         std::int32_t sessions;
     };
-    const Case cases[] = {{nullptr, {Empty(0)}, 0},
-                          {"A", {Empty(0)}, 0},
-                          {"C/1", {"A B", Pending("Eins"), "C D", Pending("Drei")}, 2}};
+    const Case cases[] = {{nullptr, nullptr, {Empty(0)}, 0},
+                          {"A", nullptr, {Empty(0)}, 0},
+                          {"A", "C/user.dat", {Empty(0)}, 0},
+                          {"C/0.txt", "C/2/sitzung.dat", {"A B", Pending("Eins")}, 1}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stop_at ? c.stop_at : "before the run");
+        SCOPED_TRACE(std::string(c.stop_at ? c.stop_at : "before the run") + ", " + (c.read_ahead ? c.read_ahead : ""));
         test::Moment read_ahead;
         const test::ReadingHook slow([&](const std::string& path) {
             test::SlowUnevenly(path);
-            if (path == tree.Path("C/2/sitzung.dat")) read_ahead.Arrive();
+            if (c.read_ahead && path == tree.Path(c.read_ahead)) read_ahead.Arrive();
         });
         const std::size_t threads = test::ThreadsBefore();
         const Result result = Walk(tree, false, c.stop_at ? 0 : -1, [&](const std::string& entry, auto& cancel) {
             if (!c.stop_at || entry != tree.Path(c.stop_at)) return;
-            EXPECT_TRUE(read_ahead.Await());
+            if (c.read_ahead) {
+                EXPECT_TRUE(read_ahead.Await());
+            }
             cancel = -1;
         });
         EXPECT_EQ(result.lines, c.lines);
@@ -440,6 +479,93 @@ TEST(ScanSessions, StopsBeforeTheNextEntryWhateverWasReadAhead) {
         EXPECT_TRUE(test::ThreadsComeDownTo(threads)) << "a reader outlived the run";
     }
 }
+
+// A file or folder whose reading never returns, as on a stalled share, where only readers get
+// stuck: below a client the scan gives up, no reader opens it; where the scan needs it, a stop
+// ends the run while it waits. Either way no stuck reader holds the run, and the lines are
+// those of a run without readers.
+TEST(ScanSessions, NoStuckReaderHoldsTheRun) {
+    TempTree tree;
+    tree.File("A/user.dat", ClientFile("A", "B"));
+    tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+    tree.File("B/user.dat", Crlf("[UserData]\nObjektTyp=abc\n"));
+    tree.File("B/S/sitzung.dat", SessionFile("Unter B", kShortForm1, "0"));
+    tree.File("C/user.dat", ClientFile("C", "D"));
+    tree.File("C/1/sitzung.dat", SessionFile("Drei", kShortForm1, "0"));
+    tree.File("C/2/sitzung.dat", SessionFile("Vier", kShortForm1, "0"));
+    struct Case {
+        const char* stalled;
+        bool stop;  // once a reader is stuck there and the scan comes to it
+        Lines lines;
+    };
+    const Case cases[] = {
+        {"B/S/sitzung.dat", false, {"A B", Pending("Eins"), "C D", Pending("Drei"), Pending("Vier")}},
+        {"C/2", true, {"A B", Pending("Eins"), "C D", Pending("Drei")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stalled);
+        const std::thread::id scan = std::this_thread::get_id();
+        test::Moment stuck;
+        test::Moment released;
+        std::atomic<bool> read = false;
+        std::atomic<bool> held_the_run = false;
+        const test::ReadingHook stall([&](const std::string& path) {
+            if (!test::IsAt(path, tree.Path(c.stalled))) return;
+            read = true;
+            if (std::this_thread::get_id() == scan) return;
+            stuck.Arrive();
+            if (!released.Await()) held_the_run = true;
+        });
+        std::thread stopper;
+        const std::size_t threads = test::ThreadsBefore();
+        const Result result = Walk(tree, false, 0, [&](const std::string& entry, std::atomic<std::int16_t>& cancel) {
+            if (!c.stop || entry != tree.Path(c.stalled)) return;
+            EXPECT_TRUE(stuck.Await());
+            stopper = std::thread([&cancel] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                cancel = -1;
+            });
+        });
+        released.Arrive();
+        if (stopper.joinable()) stopper.join();
+        EXPECT_FALSE(held_the_run) << "the run waited for a stuck reader";
+        EXPECT_EQ(read, c.stop) << "read ahead what the scan never reads";
+        EXPECT_EQ(result.lines, c.lines);
+        EXPECT_TRUE(test::ThreadsComeDownTo(threads)) << "a reader outlived its call";
+    }
+}
+
+#ifndef _WIN32
+// One file under two names, a hard link or a symbolic one: the first session is patched and
+// the second then holds a 1, as a run without readers finds it. Nothing the run holds of the
+// file, read ahead or left from its write, is taken for another program's lock.
+TEST(ScanApply, PatchesAFileUnderTwoNamesOnce) {
+    for (const bool symbolic : {false, true}) {
+        for (const ReadingAhead ahead : {ReadingAhead::kOff, ReadingAhead::kOn}) {
+            SCOPED_TRACE(std::string(symbolic ? "symbolic" : "hard") + (ahead == ReadingAhead::kOn ? ", read ahead" : ""));
+            TempTree tree;
+            tree.File("A/user.dat", ClientFile("A", "B"));
+            tree.File("A/1/sitzung.dat", SessionFile("Eins", kShortForm1, "0"));
+            tree.Folder("A/2");
+            if (symbolic) std::filesystem::create_symlink(tree.Fs("A/1/sitzung.dat"), tree.Fs("A/2/sitzung.dat"));
+            else std::filesystem::create_hard_link(tree.Fs("A/1/sitzung.dat"), tree.Fs("A/2/sitzung.dat"));
+            // The second name is read ahead before the first is written.
+            test::Moment second;
+            const test::ReadingHook seen([&](const std::string& path) {
+                if (path == tree.Path("A/2/sitzung.dat")) second.Arrive();
+            });
+            const Result result = Walk(tree, true, 0, [&](const std::string& entry, auto&) {
+                if (entry == tree.Path("A/1") && ahead == ReadingAhead::kOn) {
+                    EXPECT_TRUE(second.Await());
+                }
+            }, ahead);
+            EXPECT_EQ(result.lines, (Lines{"A B", Patched("Eins")}));
+            EXPECT_TRUE(result.reports.empty()) << result.reports.front().path;
+            EXPECT_EQ(tree.Read("A/2/sitzung.dat"), SessionFile("Eins", kShortForm1, "1"));
+        }
+    }
+}
+#endif
 
 #ifndef _WIN32
 // Windows takes read access away through ACLs, which Wine does not enforce.

@@ -42,10 +42,11 @@ public:
 
     const std::string& file() const;
 
-    // Makes the step's one reading now rather than when the first value is asked for: the file
-    // is opened and, where fits takes its size, read; else its bytes are read with the first
-    // value. A step that has read its file already is left as it is.
-    void ReadNow(const std::function<bool(std::uint64_t size)>& fits);
+    // Makes the step's one reading now, on whichever thread, where fits takes the file's size,
+    // and lets go of the file: nothing of ours then holds it against another program or our own
+    // write. A write opens it again by its name and goes into it only where the name still leads
+    // to the file read. Whether it was read; else the step reads it with the first value.
+    bool ReadAhead(const std::function<bool(std::uint64_t size)>& fits);
 
     // The value of key in section, or the default (trailing blanks cut) when the file, the
     // section or the key is missing. A value that does not fit gives its first size - 1

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "folder_state.h"
+#include "utf16.h"
 #include "win32/errors.h"
 #include "win32/handles.h"
 #include "win32/long_path.h"
@@ -19,6 +20,34 @@ std::optional<FileProblem> ExamineFolder(const std::string& path) {
     if (folder == INVALID_HANDLE_VALUE) return win32::ProblemFromError(GetLastError());
     const win32::OwnedHandle owner(folder);
     return std::nullopt;
+}
+
+// A share named as \\server\share, or a drive letter the redirector serves.
+bool IsRemoteFolder(const std::string& path) {
+    if (path.starts_with("\\\\?\\UNC\\")) return true;
+    if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) return false;
+    if (path.starts_with("\\\\")) return true;
+    if (path.size() < 2 || path[1] != ':') return false;
+    const std::wstring root = Utf16(path.substr(0, 2)) + L"\\";
+    return GetDriveTypeW(root.c_str()) == DRIVE_REMOTE;
+}
+
+std::optional<std::string> EnvironmentValue(const std::string& name) {
+    const std::wstring wide = Utf16(name);
+    std::wstring value(64, L'\0');
+    for (;;) {
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableW(wide.c_str(), value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0) {
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::string();
+        }
+        if (length < value.size()) {
+            value.resize(length);
+            return Utf8(value);
+        }
+        value.resize(length);
+    }
 }
 
 }  // namespace vemor::platform
