@@ -593,7 +593,27 @@ smb_section() {
     make_tree "$tree" "$smb_clients" "$per_client"
     say "SMB: $(session_count "$tree") sessions, $smb_delay ms round trip, $smb_rounds round(s)"
     unshare --net --mount --pid --fork --kill-child --mount-proc \
-        bench/smb_share.sh "$out" "$tree" "$smb_rounds" "$smb_delay" "$command_line"
+        bench/smb_share.sh "$out" "$tree" "$smb_rounds" "$smb_delay" "$command_line" &
+    smb_unshare=$!
+    # unshare itself ignores INT and TERM while its child runs.
+    trap smb_stop EXIT INT TERM
+    wait "$smb_unshare"
+}
+
+# Asks the namespaces' first process to clean up, and after ten seconds ends it: with it,
+# the kernel ends everything in them.
+smb_stop() {
+    local child tries=100
+    trap - EXIT INT TERM
+    kill -0 "$smb_unshare" 2>/dev/null || return 0
+    child=$(pgrep -P "$smb_unshare" || true)
+    [ -z "$child" ] || kill -TERM "$child" 2>/dev/null || true
+    while kill -0 "$smb_unshare" 2>/dev/null && [ "$tries" -gt 0 ]; do
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    kill -KILL "$smb_unshare" 2>/dev/null || true
+    exit 130
 }
 
 # ---- memory ----
