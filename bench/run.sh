@@ -41,6 +41,8 @@
 #                                             --sessions) and rounds; --smb-clients 20 checks
 #                                             that it works in a few minutes
 #     --smb-delay MS [2]                      the round trip the smb section's relay adds
+#     --smb-run-limit S [1800]                a run of the smb section still going after S
+#                                             seconds is stopped and reported as not ended
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
 #     --reference DIR [build/bench/reference] output: where the reference is kept, so that
@@ -66,6 +68,7 @@ share_rounds=2
 smb_clients=1000
 smb_rounds=1
 smb_delay=2
+smb_run_limit=1800
 # Round trips in flight in the overlapping floors, as many as the program's readers.
 readers=16
 big_mb=50
@@ -91,6 +94,7 @@ parse_arguments() {
             --smb-clients) smb_clients=$2; shift ;;
             --smb-rounds) smb_rounds=$2; shift ;;
             --smb-delay) smb_delay=$2; shift ;;
+            --smb-run-limit) smb_run_limit=$2; shift ;;
             --big-mb) big_mb=$2; shift ;;
             --save) save=true ;;
             --reference) reference=$(cd "$caller_dir" && realpath -m -- "$2"); shift ;;
@@ -593,7 +597,7 @@ smb_section() {
     make_tree "$tree" "$smb_clients" "$per_client"
     say "SMB: $(session_count "$tree") sessions, $smb_delay ms round trip, $smb_rounds round(s)"
     unshare --net --mount --pid --fork --kill-child --mount-proc \
-        bench/smb_share.sh "$out" "$tree" "$smb_rounds" "$smb_delay" "$command_line" &
+        bench/smb_share.sh "$out" "$tree" "$smb_rounds" "$smb_delay" "$smb_run_limit" "$command_line" &
     smb_unshare=$!
     # unshare itself ignores INT and TERM while its child runs.
     trap smb_stop EXIT INT TERM

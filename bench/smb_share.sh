@@ -5,11 +5,12 @@
 # relay and the mounts exist only in there, and the kernel ends whatever is left in them when
 # this script ends, however it ends. Run it through bench/run.sh smb, never directly.
 #
-#   bench/smb_share.sh OUT TREE ROUNDS DELAY_MS COMMAND_LINE
+#   bench/smb_share.sh OUT TREE ROUNDS DELAY_MS LIMIT COMMAND_LINE
 #     OUT       build/bench, where the programs are
 #     TREE      the tree to share
 #     ROUNDS    rounds of each measurement (median)
 #     DELAY_MS  the round trip added by the relay, in milliseconds (half each way)
+#     LIMIT     seconds after which a run is stopped and reported as not ended
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib.sh
@@ -20,7 +21,8 @@ out=$1
 tree=$(realpath "$2")
 rounds=$3
 delay_ms=$4
-command_line=$5
+run_limit=$5
+command_line=$6
 readers=16
 vemor=$out/release/src/vemor-patch
 windows_exe=build/windows/src/vemor-patch.exe
@@ -216,6 +218,12 @@ off_client() {
         [ "$tries" -gt 0 ] || { fusermount -u -z "$current_mount"; break; }
         sleep 0.2
     done
+    local tries=100
+    while kill -0 "$client_pid" 2>/dev/null && [ "$tries" -gt 0 ]; do
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    kill -KILL "$client_pid" 2>/dev/null || true
     wait "$client_pid" 2>/dev/null || true
 }
 
@@ -234,9 +242,20 @@ client_run() {  # client_run CLIENT NAME ROOT COMMAND...
         esac
     done
     say "$client: $name"
-    measure "$dir/$name" "${args[@]}"
+    local file=$dir/$name start end status=0
+    start=$EPOCHREALTIME
+    /usr/bin/time -f '%M' -o "$file.kb" timeout -k 5 "$run_limit" "${args[@]}" >"$file.out" || status=$?
+    end=$EPOCHREALTIME
     off_client
-    cp "$dir/$name.out" "$dir/$name.out.$(wc -l <"$dir/$name")"
+    # A client that waits forever for a connection must not stop the other runs.
+    if [ "$status" = 124 ] || [ "$status" = 137 ]; then
+        echo "$run_limit" >>"$file.timeout"
+        say "$client: $name did not end within $run_limit s"
+        return 0
+    fi
+    [ "$status" = 0 ] || { echo "bench/smb_share.sh: $client $name failed ($status)" >&2; exit "$status"; }
+    echo "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }') $(tail -n 1 "$file.kb")" >>"$file"
+    cp "$file.out" "$file.out.$(wc -l <"$file")"
 }
 
 # The read runs and the apply runs of one client, each round starting with the next run.
@@ -256,7 +275,7 @@ client_section() {
             name=${applies[$(((round - 1 + i) % ${#applies[@]}))]}
             fresh_copy "$tree" "$share/apply"
             apply_run "$client" "$name"
-            manifest "$share/apply" >"$dir/$name.manifest.$(wc -l <"$dir/$name")"
+            [ ! -f "$dir/$name" ] || manifest "$share/apply" >"$dir/$name.manifest.$(wc -l <"$dir/$name")"
         done
     done
 }
@@ -294,6 +313,9 @@ target_of() {  # target_of CLIENT NAME SECONDS FLOOR OFF
 
 smb_row() {  # smb_row CLIENT NAME FLOOR
     local dir=$work/runs/$1 t f off="" to_off=""
+    if [ -f "$dir/$2.timeout" ]; then
+        printf "| %-8s | %-22s | %8s | %8s | %8s | %-20s |\n" "$1" "$2" "> $run_limit" "" "" "did not end: $(wc -l <"$dir/$2.timeout") run(s)"
+    fi
     [ -f "$dir/$2" ] || return 0
     t=$(seconds "$dir/$2")
     f=$(seconds "$dir/$3")
@@ -323,6 +345,9 @@ smb_checks() {  # smb_checks CLIENT
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows preview output, every run, on = off" "$(same_files "$d"/wine_preview_on.out.* "$d"/wine_preview_off.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "apply output, every run, on = off" "$(same_files "$d"/apply_on.out.* "$d"/apply_off.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows apply output, every run, on = off" "$(same_files "$d"/wine_apply_on.out.* "$d"/wine_apply_off.out.*)"
+    # A listing that failed on the share would make a floor look cheap and its tree differ.
+    printf "| %-8s | %-52s | %4s |\n" "$1" "every floor run read all $(session_count "$tree") sessions" \
+        "$(cat "$d"/floor_*.out.* 2>/dev/null | awk -v n="$(session_count "$tree")" '$1 != n { bad = 1 } END { print (NR && !bad) ? "yes" : "NO" }')"
     printf "| %-8s | %-52s | %4s |\n" "$1" "patched tree, every apply, floors too, = local apply" \
         "$(same_files "$work/local-apply.manifest" "$d"/*.manifest.*)"
 }
