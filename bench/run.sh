@@ -17,6 +17,13 @@
 #              and apply
 #     wine-share  the same for the Windows build and the Wine floors under Wine, each call
 #              delayed in the program (bench/wine_delay.cpp)
+#     smb      the tree on a real Samba server behind a delayed link (bench/smb_share.sh,
+#              bench/smb_relay.py), in network, mount and process namespaces of its own, mounted
+#              through FUSE by smbnetfs (one request at a time) and by rclone's smb backend
+#              (many at once; and once with at most 16 connections to the server): the floors
+#              sequential and overlapping, preview and apply natively and under Wine with the
+#              read-ahead on and off, and the peer, alternating; checks that output and patched
+#              trees do not depend on the read-ahead. Needs root. Not in the default set
 #     memory   peak memory with one very large session file, and on the full tree
 #     output   preview and apply output and the patched trees, native and under Wine, on the
 #              full tree (Wine: the small one) and the demo tree, saved the first time as the
@@ -30,6 +37,13 @@
 #                                             at 200 us a call the full tree would take minutes
 #                                             per run, so the share runs use a smaller tree;
 #                                             --share-delay may be given more than once
+#     --smb-clients N [1000] --smb-rounds N [1]  the smb section's tree (N clients x
+#                                             --sessions) and rounds; --smb-clients 20 checks
+#                                             that it works in a few minutes
+#     --smb-delay MS [2]                      the round trip the smb section's relay adds
+#     --smb-run-limit S [1800]                a run of the smb section still going after S
+#                                             seconds is stopped and reported as not ended
+#     SMB_CLIENTS="smbnetfs rclone rclone16"  (environment) the smb section's clients, in order
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
 #     --reference DIR [build/bench/reference] output: where the reference is kept, so that
@@ -52,6 +66,10 @@ count_clients=300
 share_clients=1000
 share_delays=()
 share_rounds=2
+smb_clients=1000
+smb_rounds=1
+smb_delay=2
+smb_run_limit=1800
 # Round trips in flight in the overlapping floors, as many as the program's readers.
 readers=16
 big_mb=50
@@ -65,7 +83,7 @@ parse_arguments() {
     local numbers=()
     while [ $# -gt 0 ]; do
         case $1 in
-            time | counts | share | wine-share | memory | output) sections+=("$1") ;;
+            time | counts | share | wine-share | smb | memory | output) sections+=("$1") ;;
             all) sections+=(time counts share wine-share memory output) ;;
             --clients) clients=$2; shift ;;
             --sessions) per_client=$2; shift ;;
@@ -74,6 +92,10 @@ parse_arguments() {
             --share-clients) share_clients=$2; shift ;;
             --share-delay) share_delays+=("$2"); shift ;;
             --share-rounds) share_rounds=$2; shift ;;
+            --smb-clients) smb_clients=$2; shift ;;
+            --smb-rounds) smb_rounds=$2; shift ;;
+            --smb-delay) smb_delay=$2; shift ;;
+            --smb-run-limit) smb_run_limit=$2; shift ;;
             --big-mb) big_mb=$2; shift ;;
             --save) save=true ;;
             --reference) reference=$(cd "$caller_dir" && realpath -m -- "$2"); shift ;;
@@ -127,7 +149,8 @@ build_windows() {
     cmake -S . -B "$out/windows-delayed" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
         -DVEMOR_TESTS=OFF "-DCMAKE_EXE_LINKER_FLAGS=$PWD/$out/wine_delay.o -Wl,$wraps" >/dev/null
     cmake --build "$out/windows-delayed" --target vemor-patch >/dev/null
-    start_wine
+    # The smb section starts a Wine server of its own, inside its namespaces.
+    if wants time || wants counts || wants wine-share || wants output; then start_wine; fi
 }
 
 # ---- time ----
@@ -455,7 +478,8 @@ share_applies() {
 share_run() {  # share_run DELAY ROOT NAME COMMAND...
     local delay=$1 root=$2 name=$3
     shift 3
-    measure "$out/share/$name-$delay" env LD_PRELOAD="$PWD/$out/share_shim.so" VEMOR_SHIM_DELAY_US="$delay" \
+    # The shim's share is a local disk to the program, which would decide against reading ahead.
+    measure "$out/share/$name-$delay" env VEMOR_PATCH_READ_AHEAD=on LD_PRELOAD="$PWD/$out/share_shim.so" VEMOR_SHIM_DELAY_US="$delay" \
         VEMOR_SHIM_ROOT="$root" VEMOR_SHIM_STATS="$PWD/$out/share/$name-$delay.stats" "$@"
 }
 
@@ -528,7 +552,7 @@ wine_share_runs() {
 wine_share_run() {  # wine_share_run DELAY NAME COMMAND...
     local delay=$1 name=$2
     shift 2
-    measure "$out/wine-share/$name-$delay" env VEMOR_SHIM_DELAY_US="$delay" \
+    measure "$out/wine-share/$name-$delay" env VEMOR_PATCH_READ_AHEAD=on VEMOR_SHIM_DELAY_US="$delay" \
         VEMOR_SHIM_STATS="$PWD/$out/wine-share/$name-$delay.stats" wine "$@"
 }
 
@@ -559,6 +583,42 @@ wine_share_table() {
     done
     echo
     echo "The Windows build and the Wine floor are built once more for this with bench/wine_delay.cpp, which delays each file-system function they import in the calling thread, as one request to a Windows file server (a listing's start as two, its end as one). The shim cannot serve here: Wine makes its Linux calls partly in its server process, on descriptors the shim never sees opened. calls/s.: the calls delayed, per session and run."
+}
+
+# ---- smb ----
+
+# The server, the relay, the mounts and Wine's server for them live in namespaces made for
+# this run alone, their first process bench/smb_share.sh: when it ends, however it ends, the
+# kernel ends everything in them and their mounts go with them; --kill-child ends it when
+# this script is stopped.
+smb_section() {
+    local tree=$PWD/$out/smb-tree
+    ensure_packages "${SMB_BENCH_PACKAGES[@]}"
+    [ "$(id -u)" -eq 0 ] || { echo "The smb section needs root for its namespaces and Samba." >&2; return 1; }
+    make_tree "$tree" "$smb_clients" "$per_client"
+    say "SMB: $(session_count "$tree") sessions, $smb_delay ms round trip, $smb_rounds round(s)"
+    unshare --net --mount --pid --fork --kill-child --mount-proc \
+        bench/smb_share.sh "$out" "$tree" "$smb_rounds" "$smb_delay" "$smb_run_limit" "$command_line" &
+    smb_unshare=$!
+    # unshare itself ignores INT and TERM while its child runs.
+    trap smb_stop EXIT INT TERM
+    wait "$smb_unshare"
+}
+
+# Asks the namespaces' first process to clean up, and after ten seconds ends it: with it,
+# the kernel ends everything in them.
+smb_stop() {
+    local child tries=100
+    trap - EXIT INT TERM
+    kill -0 "$smb_unshare" 2>/dev/null || return 0
+    child=$(pgrep -P "$smb_unshare" || true)
+    [ -z "$child" ] || kill -TERM "$child" 2>/dev/null || true
+    while kill -0 "$smb_unshare" 2>/dev/null && [ "$tries" -gt 0 ]; do
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    kill -KILL "$smb_unshare" 2>/dev/null || true
+    exit 130
 }
 
 # ---- memory ----
@@ -755,8 +815,8 @@ vemor=$out/release/src/vemor-patch
 windows_exe=build/windows/src/vemor-patch.exe
 mkdir -p "$out/report"
 build_native
-if wants time || wants counts || wants wine-share || wants output; then build_windows; fi
-for section in time counts share wine-share memory output; do
+if wants time || wants counts || wants wine-share || wants smb || wants output; then build_windows; fi
+for section in time counts share wine-share smb memory output; do
     if wants "$section"; then
         "${section}_section" | tee "$out/report/$section.md"
     fi

@@ -94,3 +94,5 @@ unprivileged() {
         "$@"
     fi
 }
+# The benchmark's real share: the server, two FUSE clients of it, and the namespaces' tools.
+readonly SMB_BENCH_PACKAGES=(samba smbnetfs rclone fuse iproute2 util-linux)
