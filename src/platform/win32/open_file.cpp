@@ -75,49 +75,43 @@ OpenFile OpenFile::ForReading(const std::string& path, std::string& opened, File
     return OpenFile(file);
 }
 
+namespace {
+
+// The file behind handle opened anew: by its handle, or by its name where the file system
+// cannot open a file by its handle, as long as that still leads to it (else changed is set).
+HANDLE OpenAnew(HANDLE handle, const std::string& path, DWORD access, DWORD sharing, DWORD& error, bool& changed) {
+    HANDLE file = ReOpenFile(handle, access, sharing, 0);
+    error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (file != INVALID_HANDLE_VALUE || !Unsupported(error)) return file;
+    file = CreateFileW(win32::FilePath(path).c_str(), access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    error = GetLastError();
+    changed = file != INVALID_HANDLE_VALUE && IdentityOf(file) != IdentityOf(handle);
+    if (!changed) return file;
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 // Sharing nothing but reading: no other program may write, rename or delete the file while
 // the new handle lives, and one that has it open for writing keeps us out.
 OpenFile OpenFile::Reopened(const std::string& path, FileProblem& problem) const {
-    constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE;
-    HANDLE file = ReOpenFile(handle_.get(), kAccess, FILE_SHARE_READ, 0);
-    DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    if (file == INVALID_HANDLE_VALUE && Unsupported(error)) {
-        // A file system that cannot open a file by its handle: by its name, if that still leads to it.
-        file = CreateFileW(win32::FilePath(path).c_str(), kAccess, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        error = GetLastError();
-        if (file != INVALID_HANDLE_VALUE && IdentityOf(file) != IdentityOf(handle_.get())) {
-            CloseHandle(file);
-            problem = {FileProblem::Kind::kChanged};
-            return {};
-        }
-    }
-    if (file == INVALID_HANDLE_VALUE) {
-        problem = RefusedWrite(handle_.get(), error);
-        return {};
-    }
-    return OpenFile(file);
+    DWORD error = 0;
+    bool changed = false;
+    const HANDLE file = OpenAnew(handle_.get(), path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, error, changed);
+    if (file != INVALID_HANDLE_VALUE) return OpenFile(file);
+    problem = changed ? FileProblem{FileProblem::Kind::kChanged} : RefusedWrite(handle_.get(), error);
+    return {};
 }
 
 OpenFile OpenFile::Again(const std::string& path, bool writable, FileProblem& problem) const {
+    DWORD error = 0;
+    bool changed = false;
     const DWORD access = writable ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
-    HANDLE file = ReOpenFile(handle_.get(), access, kShareAll, 0);
-    DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
-    if (file == INVALID_HANDLE_VALUE && Unsupported(error)) {
-        file = CreateFileW(win32::FilePath(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        error = GetLastError();
-        if (file != INVALID_HANDLE_VALUE && IdentityOf(file) != IdentityOf(handle_.get())) {
-            CloseHandle(file);
-            problem = {FileProblem::Kind::kChanged};
-            return {};
-        }
-    }
-    if (file == INVALID_HANDLE_VALUE) {
-        problem = Failed(error);
-        return {};
-    }
-    return OpenFile(file);
+    const HANDLE file = OpenAnew(handle_.get(), path, access, kShareAll, error, changed);
+    if (file != INVALID_HANDLE_VALUE) return OpenFile(file);
+    problem = changed ? FileProblem{FileProblem::Kind::kChanged} : Failed(error);
+    return {};
 }
 
 // Sharing reading only, as the run that made it does: a record another run holds, or one
