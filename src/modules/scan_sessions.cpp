@@ -184,12 +184,12 @@ bool WillEnter(FolderReading& read) {
 }
 
 // Decided once, before the first folder: readers save time where every call is a round trip
-// and only cost it where answers come at once.
+// and the share answers many at once, and only cost it where answers come at once or one by one.
 bool ReadsAhead(const ScanContext& run, const std::string& root) {
     if (run.reading_ahead != ReadingAhead::kByVolume) return run.reading_ahead == ReadingAhead::kOn;
     const std::optional<std::string> setting = platform::EnvironmentValue(kReadAheadSetting);
     if (setting == "on" || setting == "off") return setting == "on";
-    return platform::IsRemoteFolder(root);
+    return platform::IsOverlappingShare(root);
 }
 
 // One run, depth first. The levels are kept on an explicit stack, each with its entries

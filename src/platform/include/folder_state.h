@@ -12,10 +12,10 @@ namespace vemor::platform {
 // reason.
 std::optional<FileProblem> ExamineFolder(const std::string& path);
 
-// Whether the folder lies where each call is a round trip: on a network share, or on a file
-// system served by a program (FUSE, which shares are mounted through too). Where it cannot be
-// told, not.
-bool IsRemoteFolder(const std::string& path);
+// Whether the folder lies on a share whose client keeps many round trips in flight: one the
+// kernel or the Windows redirector serves, or a FUSE client known to. Not a FUSE client that may
+// send one request at a time; not where it cannot be told.
+bool IsOverlappingShare(const std::string& path);
 
 // The value of the environment variable name, in UTF-8; nothing where it is not set.
 std::optional<std::string> EnvironmentValue(const std::string& name);

@@ -4,13 +4,17 @@
 
 #include <linux/magic.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <string_view>
 
 #include "files.h"
 #include "folder_state.h"
 #include "posix/descriptor.h"
 #include "posix/errors.h"
+#include "posix/mount_table.h"
 
 namespace vemor::platform {
 
@@ -25,7 +29,24 @@ std::optional<FileProblem> ExamineFolder(const std::string& path) {
     return std::nullopt;
 }
 
-bool IsRemoteFolder(const std::string& path) {
+namespace {
+
+// FUSE clients seen to keep many requests in flight. Others may send one at a time (smbnetfs
+// does), where readers ahead only queue in front of the scan's own requests.
+constexpr std::string_view kOverlappingFuse[] = {"rclone"};
+
+// The FUSE client serving path, found in the mount table by the number the system gives its
+// mount, so that no other mount of the same folder is taken for it.
+std::string FuseClient(const std::string& path) {
+    struct statx info {};
+    if (statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &info) != 0 || !(info.stx_mask & STATX_MNT_ID)) return {};
+    std::ifstream mount_table("/proc/self/mountinfo");
+    return posix::FuseClientIn(mount_table, info.stx_mnt_id);
+}
+
+}  // namespace
+
+bool IsOverlappingShare(const std::string& path) {
     struct statfs volume {};
     if (statfs(path.c_str(), &volume) != 0) return false;
     switch (static_cast<unsigned long>(volume.f_type)) {
@@ -33,7 +54,6 @@ bool IsRemoteFolder(const std::string& path) {
         case SMB_SUPER_MAGIC:
         case CIFS_SUPER_MAGIC:
         case SMB2_SUPER_MAGIC:
-        case FUSE_SUPER_MAGIC:
         case V9FS_MAGIC:
         case CEPH_SUPER_MAGIC:
         case AFS_SUPER_MAGIC:
@@ -41,6 +61,8 @@ bool IsRemoteFolder(const std::string& path) {
         case CODA_SUPER_MAGIC:
         case NCP_SUPER_MAGIC:
             return true;
+        case FUSE_SUPER_MAGIC:
+            return std::ranges::find(kOverlappingFuse, FuseClient(path)) != std::end(kOverlappingFuse);
         default:
             return false;
     }

@@ -23,7 +23,7 @@ std::optional<FileProblem> ExamineFolder(const std::string& path) {
 }
 
 // A share named as \\server\share, or a drive letter the redirector serves.
-bool IsRemoteFolder(const std::string& path) {
+bool IsOverlappingShare(const std::string& path) {
     if (path.starts_with("\\\\?\\UNC\\")) return true;
     if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) return false;
     if (path.starts_with("\\\\")) return true;
