@@ -98,11 +98,11 @@ struct ReadAhead::Pool {
     }
 };
 
-ReadAhead::ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel)
+ReadAhead::ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel, std::size_t readers)
     : cancel_(cancel), pool_(std::make_shared<Pool>(pattern)) {
     platform::ShareHeapAmongThreads();
     try {  // fewer readers where the system runs out of threads: the scan reads the rest itself
-        for (std::size_t i = 0; i < kReaders; ++serving, ++i) std::thread(Pool::Serve, pool_).detach();
+        for (std::size_t i = 0; i < readers; ++serving, ++i) std::thread(Pool::Serve, pool_).detach();
     } catch (const std::system_error&) {}
 }
 

@@ -9,10 +9,14 @@ namespace vemor {
 // know nothing of the tree. Nothing they do holds the run: a reader stuck in a call is left to it.
 class ReadAhead {
 public:
-    // Round trips in flight: one per reader, each with one file open at most. Of the folders
-    // handed the first kMostFolders are read, and of their files at most kMostBytes held, none
-    // larger than kLargestFile, which the scan reads at its step.
-    static constexpr std::size_t kReaders = 16;
+    // Round trips in flight: one per reader, each with one file open at most; a share that
+    // caps its connections must serve them and the scan's own. An apply is bound by its writes,
+    // one at a time, which on some clients take connections of their own (rclone sends a file
+    // written after its close): it needs fewer. Of the folders handed the first kMostFolders
+    // are read, and of their files at most kMostBytes held, none larger than kLargestFile,
+    // which the scan reads at its step.
+    static constexpr std::size_t kReadersForPreview = 8;
+    static constexpr std::size_t kReadersForApply = 4;
     static constexpr std::size_t kMostFolders = 48;
     static constexpr std::uint64_t kMostBytes = 2 * 1024 * 1024;
     static constexpr std::uint64_t kLargestFile = 64 * 1024;
@@ -22,7 +26,7 @@ public:
     using Handed = std::shared_ptr<Request>;
     static Handed Hand(FolderToRead at);
 
-    ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel);
+    ReadAhead(const std::string& pattern, const std::atomic<std::int16_t>& cancel, std::size_t readers);
     // What is not begun is dropped; a reader still in a call ends by itself once it returns.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;

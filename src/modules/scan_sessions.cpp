@@ -200,7 +200,8 @@ public:
 
     void Run(const std::string& root) {
         if (run_.cancel != 0) return;
-        if (ReadsAhead(run_, root)) ahead_.emplace(run_.pattern, run_.cancel);
+        if (ReadsAhead(run_, root))
+            ahead_.emplace(run_.pattern, run_.cancel, run_.apply ? ReadAhead::kReadersForApply : ReadAhead::kReadersForPreview);
         std::optional<platform::FolderId> id;
         Entries entries;
         if (auto listed = platform::ListFolder(root, run_.pattern, &id))

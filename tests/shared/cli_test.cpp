@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -255,10 +256,18 @@ TEST(Cli, ExitStatusTellsTheOutcome) {
         }
         CliOutput output;
         platform::test_hooks::no_short_names = c.without_aliases;
-        const test::ReadingHook slow(c.slowed ? test::SlowUnevenly : std::function<void(const std::string&)>());
+        // Readers hold connections a share may cap: an apply needs its own for its writes.
+        std::atomic<std::size_t> most_threads = 0;
+        const test::ReadingHook slow([&](const std::string& path) {
+            if (c.slowed) test::SlowUnevenly(path);
+            for (std::size_t now = test::ThreadCount(), most = most_threads; now > most;)
+                if (most_threads.compare_exchange_weak(most, now)) break;
+        });
         const std::size_t threads = test::ThreadsBefore();
         EXPECT_EQ(RunCli(c.args, output, progress), c.status) << testing::PrintToString(c.args);
         EXPECT_TRUE(test::ThreadsComeDownTo(threads)) << "a reader outlived the run";
+        const bool apply = !c.args.empty() && c.args.front() == "apply";
+        EXPECT_LE(most_threads.load(), threads + (apply ? ReadAhead::kReadersForApply : ReadAhead::kReadersForPreview));
         platform::test_hooks::no_short_names = false;
         platform::test_hooks::cut_write = nullptr;
         platform::RestoreInterruptsForTests();
