@@ -44,6 +44,7 @@
 #     --smb-run-limit S [1800]                a run of the smb section still going after S
 #                                             seconds is stopped and reported as not ended
 #     SMB_CLIENTS="smbnetfs rclone rclone16"  (environment) the smb section's clients, in order
+#     SMB_RUNS="apply_on apply_off"           (environment) only these runs of the smb section
 #     --big-mb N [50]                         size of the large session file
 #     --save                                  output: replace the reference with this build's
 #     --reference DIR [build/bench/reference] output: where the reference is kept, so that

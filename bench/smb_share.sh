@@ -262,17 +262,18 @@ client_run() {  # client_run CLIENT NAME ROOT COMMAND...
 client_section() {
     local client=$1 dir=$work/runs/$1 round i name reads applies
     mkdir -p "$dir"
-    reads=(floor_read floor_read_overlapped preview_on preview_off peer wine_preview_on wine_preview_off)
-    applies=(floor_apply floor_apply_overlapped apply_on apply_off wine_apply_on wine_apply_off)
+    reads=(floor_read floor_read_overlapped preview_on preview_off preview_auto peer wine_preview_on wine_preview_off)
+    applies=(floor_apply floor_apply_overlapped apply_on apply_off apply_auto wine_apply_on wine_apply_off)
     for round in $(seq "$rounds"); do
         for i in "${!reads[@]}"; do
             name=${reads[$(((round - 1 + i) % ${#reads[@]}))]}
-            read_run "$client" "$name"
+            ! picked "$name" || read_run "$client" "$name"
         done
     done
     for round in $(seq "$rounds"); do
         for i in "${!applies[@]}"; do
             name=${applies[$(((round - 1 + i) % ${#applies[@]}))]}
+            picked "$name" || continue
             fresh_copy "$tree" "$share/apply"
             apply_run "$client" "$name"
             [ ! -f "$dir/$name" ] || manifest "$share/apply" >"$dir/$name.manifest.$(wc -l <"$dir/$name")"
@@ -280,11 +281,15 @@ client_section() {
     done
 }
 
+# picked NAME: whether SMB_RUNS (in the environment; default: every run) names NAME.
+picked() { [ -z "${SMB_RUNS:-}" ] || [[ " $SMB_RUNS " == *" $1 "* ]]; }
+
 read_run() {  # read_run CLIENT NAME
     case $2 in
         floor_read) client_run "$1" "$2" read "$out/floor" read {} ;;
         floor_read_overlapped) client_run "$1" "$2" read "$out/floor" read {} "$readers" ;;
         preview_on | preview_off) client_run "$1" "$2" read env VEMOR_PATCH_READ_AHEAD="${2#preview_}" "$vemor" preview {} ;;
+        preview_auto) client_run "$1" "$2" read env -u VEMOR_PATCH_READ_AHEAD "$vemor" preview {} ;;
         peer) client_run "$1" "$2" read /usr/bin/python3 bench/peer.py {} ;;
         wine_preview_*) client_run "$1" "$2" read env VEMOR_PATCH_READ_AHEAD="${2#wine_preview_}" wine "$windows_exe" preview {w} ;;
     esac
@@ -295,19 +300,21 @@ apply_run() {  # apply_run CLIENT NAME
         floor_apply) client_run "$1" "$2" apply "$out/floor" apply {} ;;
         floor_apply_overlapped) client_run "$1" "$2" apply "$out/floor" apply {} "$readers" ;;
         apply_on | apply_off) client_run "$1" "$2" apply env VEMOR_PATCH_READ_AHEAD="${2#apply_}" "$vemor" apply {} ;;
+        apply_auto) client_run "$1" "$2" apply env -u VEMOR_PATCH_READ_AHEAD "$vemor" apply {} ;;
         wine_apply_*) client_run "$1" "$2" apply env VEMOR_PATCH_READ_AHEAD="${2#wine_apply_}" wine "$windows_exe" apply {w} ;;
     esac
 }
 
 # ---- the tables ----
 
-# Targets: with the client that overlaps, to the sequential floor; with the clients that
-# cannot, to the same build with the read-ahead off.
+# Targets: with the client that overlaps, read-ahead on and as the program decides, to the
+# sequential floor; with the clients that cannot, the program as it decides (_auto) to the same
+# build with the read-ahead off. Read-ahead forced on there is measured, not judged.
 target_of() {  # target_of CLIENT NAME SECONDS FLOOR OFF
-    [[ $2 == *_on ]] || return 0
-    case $1 in
-        rclone) echo "≤ 0.25× floor: $(at_most "$(ratio "$3" "$4")" 0.25)" ;;
-        *) echo "≤ 1.05× off: $(at_most "$(ratio "$3" "$5")" 1.05)" ;;
+    case $1:$2 in
+        rclone:*_on | rclone:*_auto) echo "≤ 0.25× floor: $(at_most "$(ratio "$3" "$4")" 0.25)" ;;
+        rclone:* | *_on) ;;
+        *_auto) [ -z "$5" ] || echo "≤ 1.05× off: $(at_most "$(ratio "$3" "$5")" 1.05)" ;;
     esac
 }
 
@@ -318,9 +325,12 @@ smb_row() {  # smb_row CLIENT NAME FLOOR
     fi
     [ -f "$dir/$2" ] || return 0
     t=$(seconds "$dir/$2")
-    f=$(seconds "$dir/$3")
-    if [[ $2 == *_on ]]; then
-        off=$(seconds "$dir/${2%_on}_off")
+    f=0
+    [ ! -f "$dir/$3" ] || f=$(seconds "$dir/$3")
+    local base=${2%_on}
+    base=${base%_auto}
+    if [ "$base" != "$2" ] && [ -f "$dir/${base}_off" ]; then
+        off=$(seconds "$dir/${base}_off")
         to_off=$(ratio "$t" "$off")
     fi
     printf "| %-8s | %-22s | %8.2f | %8s | %8s | %-20s |\n" "$1" "$2" "$t" "$(ratio "$t" "$f")" "$to_off" \
@@ -333,17 +343,18 @@ same_files() {
     local first=$1 file
     shift
     { [ $# -gt 0 ] && [ -f "$first" ]; } || { echo "-"; return; }
-    for file in "$@"; do cmp -s "$first" "$file" || { echo NO; return; }
+    # A run left out (SMB_RUNS) leaves its pattern unexpanded.
+    for file in "$@"; do [ ! -e "$file" ] && [[ $file == *'*' ]] && continue; cmp -s "$first" "$file" || { echo NO; return; }
     done
     echo yes
 }
 
 smb_checks() {  # smb_checks CLIENT
     local d=$work/runs/$1
-    printf "| %-8s | %-52s | %4s |\n" "$1" "preview output, every run, read-ahead on = off" "$(same_files "$d"/preview_on.out.* "$d"/preview_off.out.*)"
+    printf "| %-8s | %-52s | %4s |\n" "$1" "preview output, every run, read-ahead on = off = auto" "$(same_files "$d"/preview_on.out.* "$d"/preview_off.out.* "$d"/preview_auto.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "preview output = on the local disk" "$(same_files "$work/local-preview.out" "$d/preview_off.out.1")"
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows preview output, every run, on = off" "$(same_files "$d"/wine_preview_on.out.* "$d"/wine_preview_off.out.*)"
-    printf "| %-8s | %-52s | %4s |\n" "$1" "apply output, every run, on = off" "$(same_files "$d"/apply_on.out.* "$d"/apply_off.out.*)"
+    printf "| %-8s | %-52s | %4s |\n" "$1" "apply output, every run, on = off = auto" "$(same_files "$d"/apply_on.out.* "$d"/apply_off.out.* "$d"/apply_auto.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows apply output, every run, on = off" "$(same_files "$d"/wine_apply_on.out.* "$d"/wine_apply_off.out.*)"
     # A listing that failed on the share would make a floor look cheap and its tree differ.
     printf "| %-8s | %-52s | %4s |\n" "$1" "every floor run read all $(session_count "$tree") sessions" \
@@ -359,15 +370,15 @@ smb_table() {
     echo "| client   | run                    | seconds  | to floor | to off   | target               |"
     echo "|----------|------------------------|----------|----------|----------|----------------------|"
     for client in ${SMB_CLIENTS:-smbnetfs rclone rclone16}; do
-        for name in floor_read floor_read_overlapped preview_off preview_on peer wine_preview_off wine_preview_on; do
+        for name in floor_read floor_read_overlapped preview_off preview_on preview_auto peer wine_preview_off wine_preview_on; do
             smb_row "$client" "$name" floor_read
         done
-        for name in floor_apply floor_apply_overlapped apply_off apply_on wine_apply_off wine_apply_on; do
+        for name in floor_apply floor_apply_overlapped apply_off apply_on apply_auto wine_apply_off wine_apply_on; do
             smb_row "$client" "$name" floor_apply
         done
     done
     echo
-    echo "Each run on a fresh mount of its client; applies on fresh copies in the share. to floor: to the sequential floor's read or apply on the same client; to off: to the same build with VEMOR_PATCH_READ_AHEAD=off. wine_: the Windows build under Wine on the same mount. Connections to the server at once, most (relay's count): $(for c in ${SMB_CLIENTS:-smbnetfs rclone rclone16}; do echo "$c $(sed 's/most_open=\([0-9]*\).*waited=\([0-9]*\).*/\1 (held back: \2)/' "$work/runs/$c.relay")"; done | paste -sd, | sed 's/,/, /g')."
+    echo "Each run on a fresh mount of its client; applies on fresh copies in the share. to floor: to the sequential floor's read or apply on the same client; to off: to the same build with VEMOR_PATCH_READ_AHEAD=off; _on and _off: VEMOR_PATCH_READ_AHEAD set so; _auto: not set, the program decides by the mount. wine_: the Windows build under Wine on the same mount. Connections to the server at once, most (relay's count): $(for c in ${SMB_CLIENTS:-smbnetfs rclone rclone16}; do echo "$c $(sed 's/most_open=\([0-9]*\).*waited=\([0-9]*\).*/\1 (held back: \2)/' "$work/runs/$c.relay")"; done | paste -sd, | sed 's/,/, /g')."
     echo
     echo "| client   | check                                                | same |"
     echo "|----------|------------------------------------------------------|------|"
