@@ -8,9 +8,7 @@ namespace vemor::platform {
 
 using test_hooks::WriteStage;
 
-namespace {
-
-std::optional<FileProblem> WriteEach(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably) {
+std::optional<FileProblem> WriteWhole(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably) {
     while (!data.empty()) {
         std::size_t written = 0;
         if (auto problem = file.WriteSome(offset, data, durably, written)) return problem;
@@ -20,13 +18,11 @@ std::optional<FileProblem> WriteEach(const OpenFile& file, std::uint64_t offset,
     return std::nullopt;
 }
 
-}  // namespace
-
 std::optional<FileProblem> WriteAll(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably,
                                     test_hooks::WriteCall call) {
     const std::optional<std::size_t> part = test_hooks::cut_write ? test_hooks::cut_write(call) : std::nullopt;
-    if (!part) return WriteEach(file, offset, data, durably);
-    if (auto problem = WriteEach(file, offset, data.substr(0, std::min(*part, data.size())), durably)) return problem;
+    if (!part) return WriteWhole(file, offset, data, durably);
+    if (auto problem = WriteWhole(file, offset, data.substr(0, std::min(*part, data.size())), durably)) return problem;
     const bool edit = call == test_hooks::WriteCall::kEdit;
     test_hooks::Reached(edit ? WriteStage::kPartWritten : WriteStage::kPutBackPartWritten);
     return FileProblem{FileProblem::Kind::kNoSpace, ENOSPC};

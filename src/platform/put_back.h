@@ -14,7 +14,10 @@
 // fails and for a later run that finds its record.
 namespace vemor::platform {
 
-// All of data at offset. A test may cut the write short (test_hooks::cut_write).
+// All of data at offset, in as many writes as the system takes.
+std::optional<FileProblem> WriteWhole(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably);
+
+// The same for the write of a session file, which a test may cut short (test_hooks::cut_write).
 std::optional<FileProblem> WriteAll(const OpenFile& file, std::uint64_t offset, std::string_view data, bool durably,
                                     test_hooks::WriteCall call);
 

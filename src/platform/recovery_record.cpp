@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "put_back.h"
 #include "record_folder.h"
 #include "test_hooks.h"
 
@@ -73,16 +74,6 @@ std::optional<FileProblem> Unkept(const FileProblem& why) {
     return problem;
 }
 
-std::optional<FileProblem> WriteAll(const OpenFile& file, std::string_view data) {
-    for (std::uint64_t offset = 0; !data.empty();) {
-        std::size_t written = 0;
-        if (auto problem = file.WriteSome(offset, data, false, written)) return problem;
-        data.remove_prefix(written);
-        offset += written;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 RecoveryRecord RecordOf(const std::string& path, const FileIdentity& identity, std::string_view bytes,
@@ -147,7 +138,7 @@ std::optional<FileProblem> KeepRecord(const RecoveryRecord& record, KeptRecord& 
     kept.file = OpenFile::Unpublished(kept.path, refused);
     if (!kept.file) return Unkept(refused);
     std::optional<FileProblem> problem = kept.file.Hold();
-    if (!problem) problem = WriteAll(kept.file, RecordText(record));
+    if (!problem) problem = WriteWhole(kept.file, 0, RecordText(record), false);
     if (!problem) problem = kept.file.Flush();
     if (!problem) problem = kept.file.Publish(kept.path);
     if (problem) {
