@@ -248,7 +248,9 @@ client_run() {  # client_run CLIENT NAME ROOT COMMAND...
     end=$EPOCHREALTIME
     off_client
     # A client that waits forever for a connection must not stop the other runs.
+    run_ended=true
     if [ "$status" = 124 ] || [ "$status" = 137 ]; then
+        run_ended=false
         echo "$run_limit" >>"$file.timeout"
         say "$client: $name did not end within $run_limit s"
         return 0
@@ -276,7 +278,8 @@ client_section() {
             picked "$name" || continue
             fresh_copy "$tree" "$share/apply"
             apply_run "$client" "$name"
-            [ ! -f "$dir/$name" ] || manifest "$share/apply" >"$dir/$name.manifest.$(wc -l <"$dir/$name")"
+            # A run stopped half way leaves a tree half patched, which is no result.
+            ! $run_ended || [ ! -f "$dir/$name" ] || manifest "$share/apply" >"$dir/$name.manifest.$(wc -l <"$dir/$name")"
         done
     done
 }
