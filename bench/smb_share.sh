@@ -341,14 +341,13 @@ smb_row() {  # smb_row CLIENT NAME FLOOR
 }
 
 # same_files FILE...: yes when all are byte for byte the same; a comparison with fewer than
-# two files, a run that left none, is no check.
+# two files is no check. A run left out (SMB_RUNS) or stopped at the limit leaves no file, and
+# its pattern unexpanded.
 same_files() {
-    local first=$1 file
-    shift
-    { [ $# -gt 0 ] && [ -f "$first" ]; } || { echo "-"; return; }
-    # A run left out (SMB_RUNS) leaves its pattern unexpanded.
-    for file in "$@"; do [ ! -e "$file" ] && [[ $file == *'*' ]] && continue; cmp -s "$first" "$file" || { echo NO; return; }
-    done
+    local files=() file
+    for file in "$@"; do [ ! -f "$file" ] || files+=("$file"); done
+    [ "${#files[@]}" -ge 2 ] || { echo "-"; return; }
+    for file in "${files[@]:1}"; do cmp -s "${files[0]}" "$file" || { echo NO; return; }; done
     echo yes
 }
 
