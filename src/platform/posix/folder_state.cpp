@@ -35,20 +35,22 @@ namespace {
 // does), where readers ahead only queue in front of the scan's own requests.
 constexpr std::string_view kOverlappingFuse[] = {"rclone"};
 
-// The FUSE client serving path, found in the mount table by the number the system gives its
-// mount, so that no other mount of the same folder is taken for it.
-std::string FuseClient(const std::string& path) {
+// The FUSE client serving the folder, found in the mount table by the number the system gives
+// its mount, so that no other mount of the same folder is taken for it.
+std::string FuseClient(int folder) {
     struct statx info {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &info) != 0 || !(info.stx_mask & STATX_MNT_ID)) return {};
+    if (statx(folder, "", AT_EMPTY_PATH, STATX_MNT_ID, &info) != 0 || !(info.stx_mask & STATX_MNT_ID)) return {};
     std::ifstream mount_table("/proc/self/mountinfo");
     return posix::FuseClientIn(mount_table, info.stx_mnt_id);
 }
 
 }  // namespace
 
+// Asked of one handle: a name looked up twice may lead to another volume the second time.
 bool IsOverlappingShare(const std::string& path) {
+    const posix::Descriptor folder = posix::Open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct statfs volume {};
-    if (statfs(path.c_str(), &volume) != 0) return false;
+    if (!folder || fstatfs(folder.get(), &volume) != 0) return false;
     switch (static_cast<unsigned long>(volume.f_type)) {
         case NFS_SUPER_MAGIC:
         case SMB_SUPER_MAGIC:
@@ -62,7 +64,7 @@ bool IsOverlappingShare(const std::string& path) {
         case NCP_SUPER_MAGIC:
             return true;
         case FUSE_SUPER_MAGIC:
-            return std::ranges::find(kOverlappingFuse, FuseClient(path)) != std::end(kOverlappingFuse);
+            return std::ranges::find(kOverlappingFuse, FuseClient(folder.get())) != std::end(kOverlappingFuse);
         default:
             return false;
     }
