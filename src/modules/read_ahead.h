@@ -11,12 +11,13 @@ class ReadAhead {
 public:
     // Round trips in flight: one per reader, each with one file open at most; a share that
     // caps its connections must serve them and the scan's own. An apply is bound by its writes,
-    // one at a time, which on some clients take connections of their own (rclone sends a file
-    // written after its close): it needs fewer. Of the folders handed the first kMostFolders
-    // are read, and of their files at most kMostBytes held, none larger than kLargestFile,
-    // which the scan reads at its step.
+    // one at a time, which on some clients take connections of their own: rclone, sending each
+    // file written after its close, held 5 connections at once with no readers, 14 with three
+    // and 16 with four, where a share capped at 16 left it waiting for good. Of the folders
+    // handed the first kMostFolders are read, and of their files at most kMostBytes held, none
+    // larger than kLargestFile, which the scan reads at its step.
     static constexpr std::size_t kReadersForPreview = 8;
-    static constexpr std::size_t kReadersForApply = 4;
+    static constexpr std::size_t kReadersForApply = 3;
     static constexpr std::size_t kMostFolders = 48;
     static constexpr std::uint64_t kMostBytes = 2 * 1024 * 1024;
     static constexpr std::uint64_t kLargestFile = 64 * 1024;
