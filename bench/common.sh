@@ -75,8 +75,8 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 seconds() { cut -d' ' -f1 <"$1" | median; }
 peak_mb() { cut -d' ' -f2 <"$1" | sort -n | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
-# at_most VALUE LIMIT: yes or no
-at_most() { awk -v a="$1" -v b="$2" 'BEGIN { print (a <= b) ? "yes" : "no" }'; }
+# at_most VALUE LIMIT: yes or no; - where there is no value, as a ratio to a run not made
+at_most() { awk -v a="$1" -v b="$2" 'BEGIN { if (a !~ /^[0-9.]+$/) print "-"; else print (a + 0 <= b + 0) ? "yes" : "no" }'; }
 
 # Wine's own server for our prefix, kept running across the runs and ended on exit.
 start_wine() {

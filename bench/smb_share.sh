@@ -360,7 +360,7 @@ smb_checks() {  # smb_checks CLIENT
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows apply output, every run, on = off" "$(same_files "$d"/wine_apply_on.out.* "$d"/wine_apply_off.out.*)"
     # A listing that failed on the share would make a floor look cheap and its tree differ.
     printf "| %-8s | %-52s | %4s |\n" "$1" "every floor run read all $(session_count "$tree") sessions" \
-        "$(cat "$d"/floor_*.out.* 2>/dev/null | awk -v n="$(session_count "$tree")" '$1 != n { bad = 1 } END { print (NR && !bad) ? "yes" : "NO" }')"
+        "$(cat "$d"/floor_*.out.* 2>/dev/null | awk -v n="$(session_count "$tree")" '$1 != n { bad = 1 } END { print !NR ? "-" : bad ? "NO" : "yes" }')"
     printf "| %-8s | %-52s | %4s |\n" "$1" "patched tree, every apply, floors too, = local apply" \
         "$(same_files "$work/local-apply.manifest" "$d"/*.manifest.*)"
 }
