@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "files.h"
+#include "folder_state.h"
 #include "text.h"
 #include "support/temp_tree.h"
 
@@ -113,6 +114,26 @@ TEST(IdentifyFolder, TellsFoldersApartWhateverTheSpelling) {
     std::filesystem::create_directory_symlink(tree.Fs("real"), tree.Fs("link"));
     EXPECT_EQ(platform::IdentifyFolder(tree.Path("link")), real);
 #endif
+}
+
+// Readers start only where this says yes: on a local disk they would only cost time.
+TEST(IsOverlappingShare, SaysYesOnlyForAShareThatOverlaps) {
+    TempTree tree;
+    tree.Folder("ordner");
+    tree.File("datei", "x");
+    const std::pair<std::string, bool> cases[] = {
+        {tree.Path("ordner"), false},
+        {tree.Path("ordner") + platform::kSeparator, false},
+        {tree.Path("datei"), false},
+        {tree.Path("fehlt"), false},
+#ifdef _WIN32
+        {"\\\\server\\praxis\\Eigene Diagnostik\\", true},
+        {"\\\\?\\UNC\\server\\praxis\\", true},
+        {"\\\\?\\" + tree.Path("ordner"), false},
+        {"\\\\.\\pipe\\praxis", false},
+#endif
+    };
+    for (const auto& [path, share] : cases) EXPECT_EQ(platform::IsOverlappingShare(path), share) << path;
 }
 
 }  // namespace
