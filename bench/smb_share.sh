@@ -354,7 +354,7 @@ same_files() {
 smb_checks() {  # smb_checks CLIENT
     local d=$work/runs/$1
     printf "| %-8s | %-52s | %4s |\n" "$1" "preview output, every run, read-ahead on = off = auto" "$(same_files "$d"/preview_on.out.* "$d"/preview_off.out.* "$d"/preview_auto.out.*)"
-    printf "| %-8s | %-52s | %4s |\n" "$1" "preview output = on the local disk" "$(same_files "$work/local-preview.out" "$d/preview_off.out.1")"
+    printf "| %-8s | %-52s | %4s |\n" "$1" "preview output = on the local disk" "$(same_files "$work/local-preview.out" "$d"/preview_*.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows preview output, every run, on = off" "$(same_files "$d"/wine_preview_on.out.* "$d"/wine_preview_off.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "apply output, every run, on = off = auto" "$(same_files "$d"/apply_on.out.* "$d"/apply_off.out.* "$d"/apply_auto.out.*)"
     printf "| %-8s | %-52s | %4s |\n" "$1" "Windows apply output, every run, on = off" "$(same_files "$d"/wine_apply_on.out.* "$d"/wine_apply_off.out.*)"
