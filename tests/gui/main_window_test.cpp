@@ -410,8 +410,12 @@ TEST_F(MainWindow, WhatOtherThreadsSendDuringAScanWaitsUntilItIsOverButAClose) {
                         c.send(main);
                         delivered = true;
                     });
-                    // Waiting for the scan from here on, not for the thread to start.
+                    // Waiting for the scan from here on, not for the thread to start, nor for
+                    // a sender slowed by a loaded machine to reach this thread's queue after the
+                    // scan's last delivery.
                     while (!sending) Sleep(1);
+                    for (int waited = 0; waited < 5000 && !delivered && !(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE); ++waited)
+                        Sleep(1);
                 }
                 Sleep(30);
             });
